@@ -1,0 +1,78 @@
+// Log-odds scores and the matrix file they are written to.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "motif_matrix.h"
+
+float cal_log_odd_scores(std::uint64_t count, std::uint64_t n) {
+    // Pseudocount 0.25 per base over a uniform background of 0.25. Counts stay
+    // exact integers in a double up to 2^53, far past any file's line count.
+    const double frequency = (static_cast<double>(count) + 0.25) / ((static_cast<double>(n) + 1.0) * 0.25);
+    return static_cast<float>(std::log(frequency));
+}
+
+void score_motif(const motif_counts& motif) {
+    y = motif.width;
+    c_o.assign(y, {});
+    for (std::size_t p = 0; p < y; ++p)
+        for (int b = 0; b < 4; ++b) c_o[p][b] = cal_log_odd_scores(motif.counts[4 * p + b], motif.n);
+}
+
+int create_matrix_file(const std::string& name) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) report_failure("cannot create matrix file", name, std::strerror(errno));
+    return fd;
+}
+
+namespace {
+
+// Writes all of data, or returns the errno of the write that failed.
+int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return errno;
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void write_matrix_file(int fd, const std::string& name) {
+    if (fd < 0) return;
+    // One line per base: its letter, then every score right-aligned in 10
+    // characters as the shortest of %g's six significant digits, each closed
+    // by '|'. The letter is written with the first score only, so a motif of
+    // width 0 gives four empty lines.
+    static char buffer[1 << 16];
+    std::size_t used = 0;
+    int error = 0;
+    auto flush = [&] {
+        if (error == 0) error = write_all(fd, buffer, used);
+        used = 0;
+    };
+    for (int b = 0; b < 4; ++b) {
+        for (std::size_t p = 0; p < y; ++p) {
+            if (sizeof buffer - used < 32) flush();
+            if (p == 0) {
+                buffer[used++] = base_letters[b];
+                buffer[used++] = '|';
+            }
+            used += static_cast<std::size_t>(
+                std::snprintf(buffer + used, sizeof buffer - used, "%10g|", static_cast<double>(c_o[p][b])));
+        }
+        if (sizeof buffer - used < 1) flush();
+        buffer[used++] = '\n';
+    }
+    flush();
+    // A full disk may only show when the file is closed.
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) report_failure("cannot write matrix file", name, std::strerror(error));
+}
