@@ -61,6 +61,7 @@ protected:
 
 TEST_P(Run, OneMotif) {
     std::filesystem::copy_file(EXAMPLES_DIR "/three.sites", dir / "three.sites");
+    write_file(dir / "three.sites.matrix", "an older, longer matrix file that must not show through");
     const run_result r = run("1\nthree.sites\n");
     EXPECT_EQ(r.out, question + "\nenter the file name of the motif: " + saved("three.sites"));
     EXPECT_EQ(read_file(dir / "three.sites.matrix"), three_sites_matrix);
