@@ -47,10 +47,9 @@ int write_all(int fd, const char* data, std::size_t size) {
 
 void write_matrix_file(int fd, const std::string& name) {
     if (fd < 0) return;
-    // One line per base: its letter, then every score right-aligned in 10
-    // characters as the shortest of %g's six significant digits, each closed
-    // by '|'. The letter is written with the first score only, so a motif of
-    // width 0 gives four empty lines.
+    // One line per base: its letter, then every score in %g form (six
+    // significant digits) right-aligned in 10 characters and closed by '|'.
+    // The letter goes with the first score, so width 0 gives empty lines.
     static char buffer[1 << 16];
     std::size_t used = 0;
     int error = 0;
@@ -60,6 +59,8 @@ void write_matrix_file(int fd, const std::string& name) {
     };
     for (int b = 0; b < 4; ++b) {
         for (std::size_t p = 0; p < y; ++p) {
+            // Room for a letter, "|", a score of at most 12 characters, "|"
+            // and the line feed.
             if (sizeof buffer - used < 32) flush();
             if (p == 0) {
                 buffer[used++] = base_letters[b];
@@ -68,7 +69,6 @@ void write_matrix_file(int fd, const std::string& name) {
             used += static_cast<std::size_t>(
                 std::snprintf(buffer + used, sizeof buffer - used, "%10g|", static_cast<double>(c_o[p][b])));
         }
-        if (sizeof buffer - used < 1) flush();
         buffer[used++] = '\n';
     }
     flush();

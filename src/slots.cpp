@@ -6,16 +6,16 @@ score_rows m1, m2, m3;
 std::size_t r1 = 0, r2 = 0, r3 = 0;
 
 void log_score_m1() {
+    m1 = c_o;
     r1 = y;
-    m1.assign(c_o.begin(), c_o.begin() + static_cast<std::ptrdiff_t>(y));
 }
 
 void log_score_m2() {
+    m2 = c_o;
     r2 = y;
-    m2.assign(c_o.begin(), c_o.begin() + static_cast<std::ptrdiff_t>(y));
 }
 
 void log_score_m3() {
+    m3 = c_o;
     r3 = y;
-    m3.assign(c_o.begin(), c_o.begin() + static_cast<std::ptrdiff_t>(y));
 }
