@@ -111,6 +111,20 @@ TEST_P(Run, LongNamesAreHeldWhole) {
     EXPECT_EQ(read_file(dir / (name + ".matrix")), three_sites_matrix);
 }
 
+TEST_P(Run, WideMotifsAreWrittenWholeTooWideOnesRefused) {
+    write_file(dir / "wide", std::string(1000000, 'g') + "\n");
+    write_file(dir / "too_wide", "ACGT\n" + std::string((1 << 22) + 1, 'a') + "\n");
+    const run_result r = run("2 wide too_wide\n");
+    EXPECT_EQ(r.err, "motif_matrix: cannot read motif file 'too_wide': a line is longer than 4194304 positions\n");
+    EXPECT_EQ(r.status, 1);
+    const std::string matrix = read_file(dir / "wide.matrix");
+    const std::size_t line = 2 + 11 * 1000000 + 1;
+    ASSERT_EQ(matrix.size(), 4 * line);
+    EXPECT_EQ(matrix.substr(line - 12, 14), " -0.693147|\nC|");
+    EXPECT_EQ(matrix.substr(2 * line, 24), "G|  0.916291|  0.916291|");
+    EXPECT_EQ(read_file(dir / "too_wide.matrix"), "\n\n\n\n");
+}
+
 TEST_P(Run, UnreadableMotifsAreReportedAndTheRunGoesOn) {
     write_file(dir / "a", "ACGT\nacga\nACTT\n");
     std::filesystem::create_directory(dir / "folder");
