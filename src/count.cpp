@@ -3,6 +3,17 @@
 
 #include "motif_matrix.h"
 
+namespace {
+
+void end_line(motif_counts& motif) {
+    ++motif.n;
+    motif.width = motif.line_length;
+    motif.line_length = 0;
+    motif.where = motif_counts::line_start;
+}
+
+}  // namespace
+
 void count_bytes(motif_counts& motif, const char* data, std::size_t size) {
     if (motif.too_long) return;
     for (std::size_t i = 0; i < size; ++i) {
@@ -12,10 +23,7 @@ void count_bytes(motif_counts& motif, const char* data, std::size_t size) {
             continue;
         }
         if (ch == '\n') {
-            ++motif.n;
-            motif.width = motif.line_length;
-            motif.line_length = 0;
-            motif.where = motif_counts::line_start;
+            end_line(motif);
             continue;
         }
         if (motif.where == motif_counts::line_start && ch == '>') {
@@ -23,7 +31,7 @@ void count_bytes(motif_counts& motif, const char* data, std::size_t size) {
             continue;
         }
         motif.where = motif_counts::sequence;
-        std::size_t p = motif.line_length;
+        const std::size_t p = motif.line_length;
         if (p == max_width) {
             motif.too_long = true;
             return;
@@ -37,9 +45,5 @@ void count_bytes(motif_counts& motif, const char* data, std::size_t size) {
 }
 
 void count_end(motif_counts& motif) {
-    if (motif.too_long || motif.where != motif_counts::sequence) return;
-    ++motif.n;
-    motif.width = motif.line_length;
-    motif.line_length = 0;
-    motif.where = motif_counts::line_start;
+    if (!motif.too_long && motif.where == motif_counts::sequence) end_line(motif);
 }
