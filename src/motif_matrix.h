@@ -53,6 +53,18 @@ void count_bytes(motif_counts& motif, const char* data, std::size_t size);
 // Ends the file: a last sequence line without a line feed still counts.
 void count_end(motif_counts& motif);
 
+// The same counts, gathered many bytes at a time: 8-bit counters per base
+// and position take the lines as they pass and are added into motif.counts
+// before they can overflow.
+struct fast_motif_counts {
+    motif_counts motif;
+    std::vector<std::uint8_t> recent;  // one plane of positions per base
+    std::size_t recent_width = 0;      // positions the planes may hold counts for
+    unsigned recent_lines = 0;         // lines ended since the planes were emptied
+};
+void count_block(fast_motif_counts& fast, const char* data, std::size_t size);
+void count_block_end(fast_motif_counts& fast);
+
 // ln(((count + 0.25) / (n + 1)) / 0.25) in double precision, rounded to float.
 float cal_log_odd_scores(std::uint64_t count, std::uint64_t n);
 // Sets c_o and y to the scores of a counted motif.
@@ -62,6 +74,11 @@ void score_motif(const motif_counts& motif);
 int create_matrix_file(const std::string& name);
 // Writes c_o to a file from create_matrix_file and closes it; reports any failure.
 void write_matrix_file(int fd, const std::string& name);
+
+// Counts the motif file open on `fd` from its start into `motif`. On failure
+// (an input that cannot be positioned, a read error, an over-long line)
+// reports it and returns false; the counts are then partial.
+bool read_motif(int fd, const std::string& name, motif_counts& motif);
 
 // Builds the matrix of the motif file `name` into c_o and y and writes it to
 // `name` + ".matrix".

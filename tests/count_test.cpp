@@ -5,24 +5,25 @@
 
 #include "motif_matrix.h"
 
+#include "count_paths.h"
+
 namespace {
 
-motif_counts count_in_pieces(const std::string& text, std::size_t piece) {
-    motif_counts motif;
-    for (std::size_t at = 0; at < text.size(); at += piece)
-        count_bytes(motif, text.data() + at, std::min(piece, text.size() - at));
-    count_end(motif);
-    return motif;
-}
-
-motif_counts count(const std::string& text) { return count_in_pieces(text, text.size() + 1); }
+// Every case holds for the plain path and the fast path alike.
+class Count : public testing::TestWithParam<count_path> {
+  protected:
+    motif_counts count_in_pieces(const std::string& text, std::size_t piece) const {
+        return count_with(GetParam(), text, piece);
+    }
+    motif_counts count(const std::string& text) const { return count_in_pieces(text, text.size() + 1); }
+};
 
 // Counts of positions 0 to width-1, 4 per position in base order.
 std::vector<std::uint64_t> column_counts(const motif_counts& motif) {
     return {motif.counts.begin(), motif.counts.begin() + 4 * static_cast<std::ptrdiff_t>(motif.width)};
 }
 
-TEST(Count, ThreeSitesWithOrWithoutHeaders) {
+TEST_P(Count, ThreeSitesWithOrWithoutHeaders) {
     const std::vector<std::uint64_t> expected = {3, 0, 0, 0, 0, 3, 0, 0, 0, 0, 2, 1, 1, 0, 0, 2};
     for (const char* text : {">a\nACGT\n>b\nacga\n>c\nACTT\n", "ACGT\nacga\nACTT\n", ">x\n>y\nACGT\nacga\n>z\nACTT"}) {
         const motif_counts motif = count(text);
@@ -32,7 +33,7 @@ TEST(Count, ThreeSitesWithOrWithoutHeaders) {
     }
 }
 
-TEST(Count, LinesAndWidth) {
+TEST_P(Count, LinesAndWidth) {
     struct { const char* text; std::uint64_t n; std::size_t width; } cases[] = {
         {"", 0, 0},
         {">only a header\n>and another", 0, 0},
@@ -51,7 +52,7 @@ TEST(Count, LinesAndWidth) {
     }
 }
 
-TEST(Count, OnlyTheFourBasesCount) {
+TEST_P(Count, OnlyTheFourBasesCount) {
     std::string text = "NAn-\nC.G T\n";
     text += std::string("\x00\x80\xff\x41", 4) + "\n";
     const motif_counts motif = count(text);
@@ -59,7 +60,7 @@ TEST(Count, OnlyTheFourBasesCount) {
     EXPECT_EQ(column_counts(motif), expected);
 }
 
-TEST(Count, BlockBoundariesChangeNothing) {
+TEST_P(Count, BlockBoundariesChangeNothing) {
     const std::string text = ">h1\nACGTN\r\n\n>long header line\nacgtacgtac\n >no header\nTTTT";
     const motif_counts whole = count(text);
     for (std::size_t piece = 1; piece <= text.size(); ++piece) {
@@ -70,26 +71,28 @@ TEST(Count, BlockBoundariesChangeNothing) {
     }
 }
 
-TEST(Count, StaysExactPastSinglePrecision) {
+TEST_P(Count, StaysExactPastSinglePrecision) {
     // 2^24 + 1 lines: a float counter would stop at 2^24.
     const std::uint64_t lines = (std::uint64_t{1} << 24) + 1;
     std::string block;
     for (int i = 0; i < 4096; ++i) block += "A\n";
-    motif_counts motif;
-    for (std::uint64_t done = 0; done + 4096 <= lines; done += 4096) count_bytes(motif, block.data(), block.size());
-    count_bytes(motif, "A\n", 2);
-    count_end(motif);
+    std::string text;
+    for (std::uint64_t done = 0; done + 4096 <= lines; done += 4096) text += block;
+    text += "A\n";
+    const motif_counts motif = count_in_pieces(text, block.size());
     EXPECT_EQ(motif.n, lines);
     EXPECT_EQ(motif.counts[0], lines);
 }
 
-TEST(Count, LinesUpToTheLimitAreHeldLongerOnesRefused) {
+TEST_P(Count, LinesUpToTheLimitAreHeldLongerOnesRefused) {
     std::string line(max_width, 'c');
-    motif_counts motif = count(line + "\n");
+    const motif_counts motif = count(line + "\n");
     EXPECT_FALSE(motif.too_long);
     EXPECT_EQ(motif.width, max_width);
     EXPECT_EQ(motif.counts[4 * (max_width - 1) + 1], 1u);
     EXPECT_TRUE(count(line + "c\n").too_long);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, Count, testing::Values(count_path::plain, count_path::fast), count_path_name);
 
 }  // namespace
