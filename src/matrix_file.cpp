@@ -43,6 +43,31 @@ int write_all(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
+// Formatting a score costs far more than copying its text, and a wide motif
+// has few distinct scores (one per count), so the text of recently
+// formatted scores is kept, found by the score's bits.
+struct score_text {
+    std::uint32_t bits = 0;
+    std::uint8_t length = 0;  // 0: nothing kept yet
+    char text[16];
+};
+
+// Writes a score as "%10g|" (at most 13 characters) and returns its length;
+// `out` needs room for 16 bytes, copied whole as a fixed-size copy is fastest.
+std::size_t put_score(char* out, float score) {
+    static score_text kept[1024];
+    std::uint32_t bits;
+    std::memcpy(&bits, &score, sizeof bits);
+    score_text& entry = kept[(bits * 2654435761u) >> 22];
+    if (entry.length == 0 || entry.bits != bits) {
+        entry.bits = bits;
+        entry.length = static_cast<std::uint8_t>(
+            std::snprintf(entry.text, sizeof entry.text, "%10g|", static_cast<double>(score)));
+    }
+    std::memcpy(out, entry.text, sizeof entry.text);
+    return entry.length;
+}
+
 }  // namespace
 
 void write_matrix_file(int fd, const std::string& name) {
@@ -59,15 +84,13 @@ void write_matrix_file(int fd, const std::string& name) {
     };
     for (int b = 0; b < 4; ++b) {
         for (std::size_t p = 0; p < y; ++p) {
-            // Room for a letter, "|", a score of at most 12 characters, "|"
-            // and the line feed.
+            // Room for a letter, "|", a score's 16-byte copy and the line feed.
             if (sizeof buffer - used < 32) flush();
             if (p == 0) {
                 buffer[used++] = base_letters[b];
                 buffer[used++] = '|';
             }
-            used += static_cast<std::size_t>(
-                std::snprintf(buffer + used, sizeof buffer - used, "%10g|", static_cast<double>(c_o[p][b])));
+            used += put_score(buffer + used, c_o[p][b]);
         }
         buffer[used++] = '\n';
     }
