@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::size_t block_size = std::size_t{1} << 18;
 // Smaller parts are not worth a thread.
-constexpr off_t min_part_size = off_t{1} << 23;
+constexpr off_t min_part_size = off_t{1} << 20;
 // Each part holds its own counts, which grow with the motif's width.
 constexpr unsigned max_parts = 4;
 

@@ -85,7 +85,7 @@ TEST(ReadMotif, LargeFileCountsAsIfReadWhole) {
     scratch_dir dir;
     std::mt19937_64 random(3);
     std::string text;
-    while (text.size() < (std::size_t{20} << 20)) text += random_motif(random, 1000, 300000) + '\n';
+    while (text.size() < (std::size_t{6} << 20)) text += random_motif(random, 1000, 300000) + '\n';
     text += "ACG\n>last header";
     write_file(dir / "sites", text);
     expect_same_counts(read_file_in_parts(dir / "sites"), count_with(count_path::plain, text, text.size() + 1));
@@ -94,8 +94,8 @@ TEST(ReadMotif, LargeFileCountsAsIfReadWhole) {
 TEST(ReadMotif, WidthComesFromEarlierPartWhenLaterOnesHaveOnlyHeaders) {
     scratch_dir dir;
     std::string text;
-    while (text.size() < (std::size_t{10} << 20)) text += ">site\nACGTACG\n";
-    while (text.size() < (std::size_t{20} << 20)) text += ">header only\n";
+    while (text.size() < (std::size_t{3} << 20)) text += ">site\nACGTACG\n";
+    while (text.size() < (std::size_t{6} << 20)) text += ">header only\n";
     write_file(dir / "sites", text);
     const motif_counts motif = read_file_in_parts(dir / "sites");
     EXPECT_EQ(motif.width, 7u);
