@@ -1,4 +1,5 @@
-// Counting the bases of a motif file per position, one byte at a time.
+// Counting the bases of a motif file per position, one byte at a time: the
+// plain reference that the fast path (count_fast.cpp) is tested against.
 #include <algorithm>
 
 #include "motif_matrix.h"
