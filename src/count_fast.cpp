@@ -41,7 +41,6 @@ void flush(fast_motif_counts& fast) {
 // Makes room for positions up to `needed` (at most max_width); the planes
 // are emptied into the counts first since their stride changes.
 void grow(fast_motif_counts& fast, std::size_t needed) {
-    fast.recent_width = std::max(fast.recent_width, fast.motif.line_length);
     flush(fast);
     const std::size_t capacity = std::min(max_width, std::max<std::size_t>({64, needed, 2 * fast.motif.counts.size() / 4}));
     fast.motif.counts.resize(4 * capacity);
@@ -151,13 +150,9 @@ void count_block(fast_motif_counts& fast, const char* data, std::size_t size) {
             motif.too_long = true;
             return;
         }
-        if (next == end || *next != '\n') {
-            // The block ended, or the planes need room for more positions.
-            fast.recent_width = std::max(fast.recent_width, motif.line_length);
-            continue;
-        }
-        ++next;
         fast.recent_width = std::max(fast.recent_width, motif.line_length);
+        if (next == end || *next != '\n') continue;  // the block ended, or the planes need more room
+        ++next;
         ++motif.n;
         motif.width = motif.line_length;
         motif.line_length = 0;

@@ -94,6 +94,7 @@ bool read_motif(int fd, const std::string& name, motif_counts& motif) {
     std::vector<part> parts = S_ISREG(file.st_mode) ? cut_into_parts(fd, file.st_size) : std::vector<part>(1);
 
     std::vector<std::thread> helpers;
+    helpers.reserve(parts.size());
     for (std::size_t k = 1; k < parts.size(); ++k) {
         try {
             helpers.emplace_back(count_part, fd, std::ref(parts[k]));
