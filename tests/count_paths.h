@@ -11,16 +11,18 @@
 enum class count_path { plain, fast };
 
 inline motif_counts count_with(count_path path, const std::string& text, std::size_t piece) {
+    auto in_pieces = [&](auto count_piece) {
+        for (std::size_t at = 0; at < text.size(); at += piece)
+            count_piece(text.data() + at, std::min(piece, text.size() - at));
+    };
     if (path == count_path::plain) {
         motif_counts motif;
-        for (std::size_t at = 0; at < text.size(); at += piece)
-            count_bytes(motif, text.data() + at, std::min(piece, text.size() - at));
+        in_pieces([&](const char* data, std::size_t size) { count_bytes(motif, data, size); });
         count_end(motif);
         return motif;
     }
     fast_motif_counts fast;
-    for (std::size_t at = 0; at < text.size(); at += piece)
-        count_block(fast, text.data() + at, std::min(piece, text.size() - at));
+    in_pieces([&](const char* data, std::size_t size) { count_block(fast, data, size); });
     count_block_end(fast);
     return std::move(fast.motif);
 }

@@ -3,9 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "motif_matrix.h"
-
 #include "count_paths.h"
+#include "motif_matrix.h"
 
 namespace {
 
