@@ -1,12 +1,15 @@
 // Both executables run as a user would: answers piped in, in a scratch folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "helpers.h"
 
@@ -47,7 +50,9 @@ protected:
         ::close(pipe_fds[1]);
         int status = 0;
         ::waitpid(child, &status, 0);
-        run_result result{read_file(dir / ".out"), read_file(dir / ".err"), WEXITSTATUS(status)};
+        // A crash shows as a status above 128, never as 0 or 1.
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run_result result{read_file(dir / ".out"), read_file(dir / ".err"), code};
         std::filesystem::remove(dir / ".out");
         std::filesystem::remove(dir / ".err");
         return result;
@@ -125,33 +130,70 @@ TEST_P(Run, WideMotifsAreWrittenWholeTooWideOnesRefused) {
     EXPECT_EQ(read_file(dir / "too_wide.matrix"), "\n\n\n\n");
 }
 
-TEST_P(Run, UnreadableMotifsAreReportedAndTheRunGoesOn) {
-    write_file(dir / "a", "ACGT\nacga\nACTT\n");
-    std::filesystem::create_directory(dir / "folder");
-    const run_result r = run("3 missing /dev/stdin folder\n");
-    EXPECT_EQ(r.out, question + "\n enter the file name of the 1st motif: " + saved("missing") +
-                         "\n enter the file name of the 2nd motif: " + saved("/dev/stdin") +
-                         "\n enter the file name of the 3rd motif: " + saved("folder"));
-    EXPECT_EQ(r.err,
-              "motif_matrix: cannot read motif file 'missing': No such file or directory\n"
-              "motif_matrix: cannot read motif file '/dev/stdin': Illegal seek\n"
-              "motif_matrix: cannot read motif file 'folder': Is a directory\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(read_file(dir / "missing.matrix"), "\n\n\n\n");
-    EXPECT_EQ(read_file(dir / "folder.matrix"), "\n\n\n\n");
-}
-
-TEST_P(Run, UnwritableMatrixFilesAreReported) {
-    write_file(dir / "a", "ACGT\nacga\nACTT\n");
-    std::filesystem::create_symlink("/dev/full", dir / "a.matrix");
-    const run_result r = run("2 a no_folder/a\n");
-    EXPECT_EQ(r.out, question + "\n enter the file name of the first motif: " + saved("a") +
-                         "\n enter the file name of the 2nd motif: " + saved("no_folder/a"));
-    EXPECT_EQ(r.err,
-              "motif_matrix: cannot write matrix file 'a.matrix': No space left on device\n"
-              "motif_matrix: cannot read motif file 'no_folder/a': No such file or directory\n"
-              "motif_matrix: cannot create matrix file 'no_folder/a.matrix': No such file or directory\n");
-    EXPECT_EQ(r.status, 1);
+// Each fault hits the second of three motifs: it is reported in one line
+// per failure, the dialogue goes on as usual, and the first and third
+// motifs are still built.
+TEST_P(Run, FaultsAreReportedAndTheRunGoesOn) {
+    const long name_max = ::pathconf(dir.path.c_str(), _PC_NAME_MAX);
+    ASSERT_GT(name_max, 8);
+    const std::string long_name(static_cast<std::size_t>(name_max) - 3, 'n');  // fits, but not with ".matrix"
+    struct fault {
+        std::string name;
+        std::function<void()> set_up;
+        std::string errors;
+        bool empty_matrix;  // the matrix file holds four empty lines
+    } faults[] = {
+        {"missing", [] {}, "motif_matrix: cannot read motif file 'missing': No such file or directory\n", true},
+        {"folder", [&] { std::filesystem::create_directory(dir / "folder"); },
+         "motif_matrix: cannot read motif file 'folder': Is a directory\n", true},
+        {"pipe", [&] { ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0666), 0); },
+         "motif_matrix: cannot read motif file 'pipe': Illegal seek\n", true},
+        // Standard input is the pipe of answers: it is not read as a motif.
+        {"in", [&] { std::filesystem::create_symlink("/dev/stdin", dir / "in"); },
+         "motif_matrix: cannot read motif file 'in': Illegal seek\n", true},
+        {"no_folder/a", [] {},
+         "motif_matrix: cannot read motif file 'no_folder/a': No such file or directory\n"
+         "motif_matrix: cannot create matrix file 'no_folder/a.matrix': No such file or directory\n",
+         false},
+        {long_name, [&] { write_file(dir / long_name, "ACGT\n"); },
+         "motif_matrix: cannot create matrix file '" + long_name + ".matrix': File name too long\n", false},
+        {"full", [&] {
+             write_file(dir / "full", "ACGT\n");
+             std::filesystem::create_symlink("/dev/full", dir / "full.matrix");
+         },
+         "motif_matrix: cannot write matrix file 'full.matrix': No space left on device\n", false},
+    };
+    std::signal(SIGPIPE, SIG_IGN);
+    for (const fault& f : faults) {
+        SCOPED_TRACE(f.name);
+        std::filesystem::remove_all(dir.path);
+        std::filesystem::create_directory(dir.path);
+        write_file(dir / "a", "ACGT\nacga\nACTT\n");
+        write_file(dir / "b", "ACGT\n");
+        f.set_up();
+        // A named pipe gets a writer, so that opening it does not wait.
+        std::thread writer;
+        if (f.name == "pipe") writer = std::thread([&] {
+            const int fd = ::open((dir / "pipe").c_str(), O_WRONLY);
+            [[maybe_unused]] auto written = ::write(fd, "ACGT\n", 5);
+            ::close(fd);
+        });
+        const run_result r = run("3 a " + f.name + " b\n");
+        if (writer.joinable()) {
+            ::close(::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK));  // frees a writer still waiting
+            writer.join();
+        }
+        EXPECT_EQ(r.out, question + "\n enter the file name of the 1st motif: " + saved("a") +
+                             "\n enter the file name of the 2nd motif: " + saved(f.name) +
+                             "\n enter the file name of the 3rd motif: " + saved("b"));
+        EXPECT_EQ(r.err, f.errors);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(dir / "a.matrix"), three_sites_matrix);
+        EXPECT_EQ(read_file(dir / "b.matrix").substr(0, 13), "A|  0.916291|");
+        if (f.empty_matrix) {
+            EXPECT_EQ(read_file(dir / (f.name + ".matrix")), "\n\n\n\n");
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothExecutables, Run, testing::Values(MOTIF_MATRIX_EXE, MOTIF_MATRIX_ALT_EXE),
