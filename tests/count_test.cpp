@@ -83,6 +83,35 @@ TEST_P(Count, StaysExactPastSinglePrecision) {
     EXPECT_EQ(motif.counts[0], lines);
 }
 
+TEST_P(Count, StaysExactPastThirtyTwoBits) {
+    // As if 2^32 - 2 lines "A" had been counted, five more cross 2^32.
+    const std::uint64_t before = (std::uint64_t{1} << 32) - 2, after = before + 5;
+    const std::string lines = "A\nA\nA\nA\nA\n";
+    motif_counts motif;
+    if (GetParam() == count_path::plain) {
+        count_bytes(motif, "A\n", 2);
+        motif.n += before - 1;
+        motif.counts[0] += before - 1;
+        count_bytes(motif, lines.data(), lines.size());
+        count_end(motif);
+    } else {
+        fast_motif_counts fast;
+        count_block(fast, "A\n", 2);
+        count_block_end(fast);
+        fast.motif.n += before - 1;
+        fast.motif.counts[0] += before - 1;
+        count_block(fast, lines.data(), lines.size());
+        count_block_end(fast);
+        motif = std::move(fast.motif);
+    }
+    EXPECT_EQ(motif.n, after);
+    EXPECT_EQ(motif.counts[0], after);
+    score_motif(motif);
+    ASSERT_EQ(y, 1u);
+    EXPECT_EQ(c_o[0][0], cal_log_odd_scores(after, after));
+    EXPECT_FLOAT_EQ(c_o[0][1], -22.18071f);  // ln(0.25 / (2^32 + 4) / 0.25)
+}
+
 TEST_P(Count, LinesUpToTheLimitAreHeldLongerOnesRefused) {
     std::string line(max_width, 'c');
     const motif_counts motif = count(line + "\n");
