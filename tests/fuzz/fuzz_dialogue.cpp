@@ -2,8 +2,8 @@
 // holds a few motif files. Answers with '/' are skipped so that no file is
 // made outside the folder, and so are those naming the link to /dev/full as
 // a motif: the program refuses it as an over-long line only after 4 MiB of
-// zeros, which would slow the fuzzer a hundredfold. Everything else goes through the program's own entry, compiled here
-// under another name.
+// zeros, which slowed the fuzzer tenfold. Everything else goes
+// through the program's own entry, compiled here under another name.
 #include <fcntl.h>
 #include <unistd.h>
 
