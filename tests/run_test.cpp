@@ -28,8 +28,10 @@ class Run : public testing::TestWithParam<const char*> {
 protected:
     scratch_dir dir;
 
-    // Runs the executable in the scratch folder with the answers on a pipe.
-    run_result run(const std::string& answers) {
+    // Runs the executable in the scratch folder with the answers on a pipe;
+    // `later` answers follow once standard output shows `prompt`, so that
+    // they are still in the pipe when the program next reads it.
+    run_result run(const std::string& answers, const std::string& prompt = "", const std::string& later = "") {
         int pipe_fds[2];
         EXPECT_EQ(::pipe(pipe_fds), 0);
         const pid_t child = ::fork();
@@ -47,6 +49,11 @@ protected:
         ::close(pipe_fds[0]);
         std::signal(SIGPIPE, SIG_IGN);  // the program may end before reading every answer
         [[maybe_unused]] auto written = ::write(pipe_fds[1], answers.data(), answers.size());
+        if (!later.empty()) {
+            for (int tries = 0; tries < 500 && read_file(dir / ".out").find(prompt) == std::string::npos; ++tries)
+                ::usleep(10000);
+            written = ::write(pipe_fds[1], later.data(), later.size());
+        }
         ::close(pipe_fds[1]);
         int status = 0;
         ::waitpid(child, &status, 0);
@@ -148,7 +155,8 @@ TEST_P(Run, FaultsAreReportedAndTheRunGoesOn) {
          "motif_matrix: cannot read motif file 'folder': Is a directory\n", true},
         {"pipe", [&] { ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0666), 0); },
          "motif_matrix: cannot read motif file 'pipe': Illegal seek\n", true},
-        // Standard input is the pipe of answers: it is not read as a motif.
+        // Standard input is the pipe of answers: it is not read as a motif,
+        // and the answer after it is still there for the next prompt.
         {"in", [&] { std::filesystem::create_symlink("/dev/stdin", dir / "in"); },
          "motif_matrix: cannot read motif file 'in': Illegal seek\n", true},
         {"no_folder/a", [] {},
@@ -178,7 +186,7 @@ TEST_P(Run, FaultsAreReportedAndTheRunGoesOn) {
             [[maybe_unused]] auto written = ::write(fd, "ACGT\n", 5);
             ::close(fd);
         });
-        const run_result r = run("3 a " + f.name + " b\n");
+        const run_result r = run("3 a " + f.name + "\n", "3rd motif: ", "b\n");
         if (writer.joinable()) {
             ::close(::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK));  // frees a writer still waiting
             writer.join();
