@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "motif_matrix.h"
@@ -41,7 +40,7 @@ int memory_file(const std::uint8_t* data, std::size_t size) {
 }
 
 std::string matrix_text() {
-    const int fd = ::memfd_create("matrix", 0);
+    const int fd = memory_file(nullptr, 0);
     const int kept = ::dup(fd);
     write_matrix_file(fd, "matrix");  // closes fd
     std::string text(static_cast<std::size_t>(::lseek(kept, 0, SEEK_END)), '\0');
