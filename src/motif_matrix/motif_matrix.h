@@ -8,19 +8,7 @@
 #include <string>
 #include <vector>
 
-// Base order of a matrix row and of the lines of a matrix file.
-inline constexpr char base_letters[4] = {'A', 'C', 'G', 'T'};
-
-// Cell of a byte's base (A/a 0, C/c 1, G/g 2, T/t 3); every other byte maps to 4.
-inline constexpr std::array<std::uint8_t, 256> base_code = [] {
-    std::array<std::uint8_t, 256> code{};
-    for (auto& c : code) c = 4;
-    for (int b = 0; b < 4; ++b) {
-        code[static_cast<unsigned char>(base_letters[b])] = static_cast<std::uint8_t>(b);
-        code[static_cast<unsigned char>(base_letters[b] + ('a' - 'A'))] = static_cast<std::uint8_t>(b);
-    }
-    return code;
-}();
+#include "bases.h"
 
 // Longest sequence line held: 4,194,304 positions (128 MiB of counts).
 // A longer line gets the motif file refused rather than exhaust memory.
