@@ -1,0 +1,138 @@
+#include "input.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t compressed_block = 1 << 18;
+
+// Fills input.held with the next bytes of the file; returns false with
+// `error` set on a read error. At the end of the file sets at_end.
+bool fill(sequence_input& input, std::string& error) {
+    input.held.resize(compressed_block);
+    input.held_from = 0;
+    for (;;) {
+        const ssize_t got = ::read(input.fd, input.held.data(), input.held.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = input.name + ": " + std::strerror(errno);
+            input.held.clear();
+            return false;
+        }
+        input.held.resize(static_cast<std::size_t>(got));
+        input.at_end = got == 0;
+        return true;
+    }
+}
+
+long inflate_some(sequence_input& input, char* data, std::size_t size, std::string& error) {
+    z_stream& z = input.stream;
+    z.next_out = reinterpret_cast<Bytef*>(data);
+    z.avail_out = static_cast<uInt>(size);
+    while (z.avail_out > 0) {
+        if (z.avail_in == 0) {
+            if (input.at_end) break;
+            if (!fill(input, error)) return -1;
+            z.next_in = input.held.data();
+            z.avail_in = static_cast<uInt>(input.held.size());
+            if (z.avail_in == 0) break;
+        }
+        if (!input.in_member) {
+            // Another member follows (bgzip writes many); anything else after
+            // a member is refused by inflate's header check.
+            inflateReset(&z);
+            input.in_member = true;
+        }
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END) {
+            input.in_member = false;
+        } else if (status != Z_OK && (status != Z_BUF_ERROR || z.avail_in > 0)) {
+            error = input.name + ": corrupt gzip data (" + (z.msg ? z.msg : "inflate failed") + ")";
+            return -1;
+        }
+    }
+    if (z.avail_out > 0 && input.in_member && z.avail_in == 0 && input.at_end &&
+        z.avail_out == static_cast<uInt>(size)) {
+        error = input.name + ": gzip data ends early";
+        return -1;
+    }
+    return static_cast<long>(size - z.avail_out);
+}
+
+}  // namespace
+
+bool open_input(const std::string& path, sequence_input& input, std::string& error) {
+    input = sequence_input{};
+    if (path == "-") {
+        input.name = "standard input";
+        input.fd = 0;
+    } else {
+        input.name = path;
+        input.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (input.fd < 0) {
+            error = path + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    // Two bytes tell gzip (1f 8b) from text; a read may return fewer.
+    input.held.resize(compressed_block);
+    std::size_t got = 0;
+    while (got < 2) {
+        const ssize_t more = ::read(input.fd, input.held.data() + got, input.held.size() - got);
+        if (more < 0 && errno == EINTR) continue;
+        if (more < 0) {
+            error = input.name + ": " + std::strerror(errno);
+            close_input(input);
+            return false;
+        }
+        if (more == 0) {
+            input.at_end = true;
+            break;
+        }
+        got += static_cast<std::size_t>(more);
+    }
+    input.held.resize(got);
+    input.gzip = input.held.size() >= 2 && input.held[0] == 0x1f && input.held[1] == 0x8b;
+    if (input.gzip) {
+        if (inflateInit2(&input.stream, 16 + MAX_WBITS) != Z_OK) {
+            error = input.name + ": cannot start gzip decompression";
+            close_input(input);
+            return false;
+        }
+        input.stream.next_in = input.held.data();
+        input.stream.avail_in = static_cast<uInt>(input.held.size());
+        input.in_member = true;
+    }
+    return true;
+}
+
+long read_input(sequence_input& input, char* data, std::size_t size, std::string& error) {
+    if (input.gzip) return inflate_some(input, data, size, error);
+    if (input.held_from < input.held.size()) {
+        const std::size_t n = std::min(size, input.held.size() - input.held_from);
+        std::memcpy(data, input.held.data() + input.held_from, n);
+        input.held_from += n;
+        return static_cast<long>(n);
+    }
+    if (input.at_end) return 0;
+    for (;;) {
+        const ssize_t got = ::read(input.fd, data, size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = input.name + ": " + std::strerror(errno);
+            return -1;
+        }
+        input.at_end = got == 0;
+        return got;
+    }
+}
+
+void close_input(sequence_input& input) {
+    if (input.gzip) inflateEnd(&input.stream);
+    if (input.fd > 0) ::close(input.fd);
+    input.fd = -1;
+}

@@ -1,0 +1,30 @@
+// Reading a sequence file, plain or gzip-compressed (also bgzip: several
+// members one after another), told apart by its first bytes.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct sequence_input {
+    std::string name;  // for errors: the path, or "standard input"
+    int fd = -1;
+    bool gzip = false;
+    bool at_end = false;               // the file's bytes are all read
+    std::vector<unsigned char> held;   // read but not yet handed out or inflated
+    std::size_t held_from = 0;
+    z_stream stream{};
+    bool in_member = false;            // inflating a gzip member
+};
+
+// Opens `path` ("-" for standard input). On failure returns false with
+// `error` set to "NAME: reason".
+bool open_input(const std::string& path, sequence_input& input, std::string& error);
+
+// Reads up to `size` bytes of the file's text. Returns how many (0 at its
+// end), or -1 with `error` set.
+long read_input(sequence_input& input, char* data, std::size_t size, std::string& error);
+
+void close_input(sequence_input& input);

@@ -1,0 +1,194 @@
+// motif_scan: reports every window of DNA sequences that log-odds matrices
+// score at or above a threshold, as BED6 lines and three more columns.
+#include <getopt.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fasta.h"
+#include "input.h"
+#include "pipeline.h"
+#include "report.h"
+#include "scan.h"
+
+namespace {
+
+const char* const program = "motif_scan";
+
+const char* const usage =
+    "Usage: motif_scan [options] -m MATRIX [-m MATRIX ...] [FASTA ...]\n"
+    "\n"
+    "Reports every window of the FASTA records (plain or gzip; none or '-' for\n"
+    "standard input) that a matrix written by motif_matrix scores at or above a\n"
+    "threshold, on both strands, one line per site:\n"
+    "  name  start  end  matrix  score  strand  p-value  site\n"
+    "(tab-separated, 0-based start: the first six columns are BED6).\n"
+    "\n"
+    "Options:\n"
+    "  -m, --matrix FILE     a matrix file; repeat for several matrices\n"
+    "  -p, --p-value P       report sites of p-value at most P (default 1e-4)\n"
+    "  -s, --score SCORE     report sites of score at least SCORE instead\n"
+    "      --strand S        both (default), + or -\n"
+    "  -j, --threads N       threads to scan with (default: all cores)\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n";
+
+[[noreturn]] void usage_error(const std::string& message) {
+    print_error(program, message + " (try 'motif_scan --help')");
+    std::exit(2);
+}
+
+double number_option(const char* option, const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    if (*text == '\0' || *end != '\0' || !std::isfinite(value) || errno == ERANGE)
+        usage_error(std::string("option ") + option + ": '" + text + "' is not a number");
+    return value;
+}
+
+struct command_line {
+    std::vector<std::string> matrices, inputs;
+    threshold wanted;
+    scan_settings settings;
+};
+
+command_line parse_options(int argc, char** argv) {
+    enum { strand_option = 1000, version_option };
+    static const option long_options[] = {
+        {"matrix", required_argument, nullptr, 'm'},   {"p-value", required_argument, nullptr, 'p'},
+        {"score", required_argument, nullptr, 's'},    {"strand", required_argument, nullptr, strand_option},
+        {"threads", required_argument, nullptr, 'j'},  {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, version_option}, {nullptr, 0, nullptr, 0}};
+    command_line line;
+    line.settings.threads = std::max(1u, std::thread::hardware_concurrency());
+    bool by_p = false, by_score = false;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":m:p:s:j:h", long_options, nullptr)) != -1) {
+        switch (c) {
+        case 'm':
+            line.matrices.emplace_back(optarg);
+            break;
+        case 'p':
+            by_p = true;
+            line.wanted = {false, number_option("-p", optarg)};
+            if (!(line.wanted.value > 0 && line.wanted.value <= 1))
+                usage_error(std::string("option -p: '") + optarg + "' is not a p-value in (0, 1]");
+            break;
+        case 's':
+            by_score = true;
+            line.wanted = {true, number_option("-s", optarg)};
+            break;
+        case strand_option:
+            if (std::strcmp(optarg, "both") == 0) {
+                line.settings.plus = line.settings.minus = true;
+            } else if (std::strcmp(optarg, "+") == 0) {
+                line.settings.plus = true;
+                line.settings.minus = false;
+            } else if (std::strcmp(optarg, "-") == 0) {
+                line.settings.plus = false;
+                line.settings.minus = true;
+            } else {
+                usage_error(std::string("option --strand: '") + optarg + "' is not both, + or -");
+            }
+            break;
+        case 'j': {
+            const double n = number_option("-j", optarg);
+            if (n < 1 || n != std::floor(n)) usage_error(std::string("option -j: '") + optarg + "' is not a whole number of at least 1");
+            // More threads than this only cost memory.
+            line.settings.threads = static_cast<unsigned>(std::min(n, 64.0));
+            break;
+        }
+        case 'h':
+            std::fputs(usage, stdout);
+            std::exit(0);
+        case version_option:
+            std::printf("motif_scan %s\n", MOTIF_VERSION);
+            std::exit(0);
+        case ':':
+            usage_error(std::string("option ") + argv[optind - 1] + " needs a value");
+        default:
+            usage_error(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
+                               : std::string("unknown option ") + argv[optind - 1]);
+        }
+    }
+    if (by_p && by_score) usage_error("options -p and -s exclude each other");
+    if (line.matrices.empty()) usage_error("no matrix given (-m FILE)");
+    for (int i = optind; i < argc; ++i) line.inputs.emplace_back(argv[i]);
+    if (line.inputs.empty()) line.inputs.emplace_back("-");
+    return line;
+}
+
+// Scans one FASTA file into the pipeline; returns false after reporting a failure.
+bool scan_file(const std::string& path, std::size_t carry, pipeline& scans, const scan_settings& settings) {
+    sequence_input input;
+    std::string error;
+    if (!open_input(path, input, error)) {
+        print_error(program, error);
+        return false;
+    }
+    fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
+    std::vector<char> block(settings.read_bytes);
+    bool ok = true;
+    for (;;) {
+        const long got = read_input(input, block.data(), block.size(), error);
+        if (got < 0) {
+            print_error(program, error);
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        if (!reader.read(block.data(), static_cast<std::size_t>(got), error)) {
+            print_error(program, input.name + ": " + error);
+            ok = false;
+            break;
+        }
+    }
+    // Sites found before a failure are still written.
+    reader.end();
+    close_input(input);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const command_line line = parse_options(argc, argv);
+
+    // Every matrix is read before any output.
+    std::vector<scan_matrix> matrices;
+    std::size_t widest = 0;
+    for (const std::string& path : line.matrices) {
+        matrix_file file;
+        std::string error;
+        if (!read_matrix_file(path, max_scan_width, file, error)) {
+            if (error.find("more than") != std::string::npos && error.find("positions") != std::string::npos)
+                error += " (motif_scan scans matrices of up to " + std::to_string(max_scan_width) + " positions)";
+            print_error(program, error);
+            return 1;
+        }
+        if (file.scores.empty()) {
+            print_error(program, path + ": the matrix has no positions");
+            return 1;
+        }
+        matrices.push_back(prepare_matrix(file, line.wanted));
+        widest = std::max(widest, file.scores.size());
+    }
+
+    bool ok = true;
+    pipeline scans(matrices, line.settings);
+    for (const std::string& path : line.inputs) ok = scan_file(path, widest - 1, scans, line.settings) && ok;
+    if (const int error = scans.finish()) {
+        print_error(program, std::string("standard output: ") + std::strerror(error));
+        return 1;
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,99 @@
+// Batches are scanned on all threads at once; each writes its text when
+// every batch before it has been written, so the output is the same for any
+// number of threads. Batches are reused, and the reader waits while enough
+// are waiting, so memory stays bounded.
+#include "pipeline.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return errno;
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+}  // namespace
+
+pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s) : matrices(m), settings(s) {
+    if (settings.threads <= 1) return;
+    workers.reserve(settings.threads);
+    for (unsigned t = 0; t < settings.threads; ++t) workers.emplace_back(&pipeline::work, this);
+}
+
+pipeline::~pipeline() { finish(); }
+
+void pipeline::write_out(std::string& text) {
+    if (write_error == 0) write_error = write_all(settings.output_fd, text.data(), text.size());
+    text.clear();
+}
+
+void pipeline::wait_for_turn(std::uint64_t index) {
+    std::unique_lock<std::mutex> held(lock);
+    changed.wait(held, [&] { return written == index; });
+}
+
+void pipeline::hand_over(sequence_batch& full) {
+    if (workers.empty()) {
+        std::string out;
+        scan_batch(full, matrices, settings, own_scratch, out, [&](std::string& text) { write_out(text); });
+        write_out(out);
+        return;
+    }
+    std::unique_lock<std::mutex> held(lock);
+    changed.wait(held, [&] { return waiting.size() < 2 * workers.size(); });
+    waiting.emplace_back(handed++, std::move(full));
+    full = sequence_batch{};
+    if (!spare.empty()) {
+        full = std::move(spare.back());
+        spare.pop_back();
+    }
+    changed.notify_all();
+}
+
+void pipeline::work() {
+    scan_scratch scratch;
+    std::string out;
+    for (;;) {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [&] { return !waiting.empty() || closing; });
+        if (waiting.empty()) return;
+        auto [index, batch] = std::move(waiting.front());
+        waiting.pop_front();
+        changed.notify_all();
+        held.unlock();
+
+        scan_batch(batch, matrices, settings, scratch, out, [&](std::string& text) {
+            wait_for_turn(index);
+            write_out(text);
+        });
+        wait_for_turn(index);
+        write_out(out);
+
+        held.lock();
+        written = index + 1;
+        batch.pieces.clear();
+        batch.used = 0;
+        spare.push_back(std::move(batch));
+        changed.notify_all();
+    }
+}
+
+int pipeline::finish() {
+    {
+        std::lock_guard<std::mutex> held(lock);
+        closing = true;
+    }
+    changed.notify_all();
+    for (auto& worker : workers) worker.join();
+    workers.clear();
+    return write_error;
+}

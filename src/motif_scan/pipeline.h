@@ -1,0 +1,57 @@
+// Scanning batches on several threads and writing their sites to standard
+// output in input order.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "fasta.h"
+#include "scan.h"
+
+// Per thread: what scanning a batch needs beyond the batch.
+struct scan_scratch {
+    std::vector<std::uint8_t> codes;
+    std::vector<std::uint64_t> masks;
+    std::vector<site> found;
+};
+
+// Scans every piece of `batch` and appends the lines of its sites, in
+// output order, to `out`; calls `spill(out)` whenever out grows past a few
+// megabytes (a loose threshold), which may write it and empty it.
+void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& matrices, const scan_settings& settings,
+                scan_scratch& scratch, std::string& out, const std::function<void(std::string&)>& spill);
+
+struct pipeline {
+    pipeline(const std::vector<scan_matrix>& matrices, const scan_settings& settings);
+    ~pipeline();
+
+    // Takes a full batch to be scanned, and leaves an empty one in its place.
+    void hand_over(sequence_batch& full);
+    // Waits for every batch handed over to be written; returns the errno of a
+    // failed write to standard output, or 0.
+    int finish();
+
+  private:
+    void work();
+    void wait_for_turn(std::uint64_t index);
+    void write_out(std::string& text);
+
+    const std::vector<scan_matrix>& matrices;
+    const scan_settings& settings;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::pair<std::uint64_t, sequence_batch>> waiting;
+    std::vector<sequence_batch> spare;
+    std::uint64_t handed = 0, written = 0;
+    bool closing = false;
+    int write_error = 0;
+    scan_scratch own_scratch;  // for scanning on the calling thread (one thread)
+    std::vector<std::thread> workers;
+};

@@ -1,0 +1,45 @@
+// The plain scan: the reference the fast path is tested against. The whole
+// input is held, each record's positions gathered, and every window of
+// every matrix on every strand scored entry by entry.
+#include "bases.h"
+#include "scan.h"
+
+std::string plain_scan(const std::string& fasta, const std::vector<scan_matrix>& matrices,
+                       const scan_settings& settings) {
+    // Records: a name and its positions, the bytes of its lines but line
+    // feeds, carriage returns, blanks and tabs.
+    std::vector<std::pair<std::string, std::string>> records;
+    std::size_t at = 0;
+    while (at < fasta.size()) {
+        std::size_t end = fasta.find('\n', at);
+        if (end == std::string::npos) end = fasta.size();
+        const std::string line = fasta.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] == '>') {
+            records.emplace_back(line.substr(1, line.find_first_of(" \t\r") - 1), "");
+        } else if (!records.empty()) {
+            for (const char c : line)
+                if (c != '\r' && c != ' ' && c != '\t') records.back().second += c;
+        }
+    }
+
+    std::string out;
+    for (const auto& [name, positions] : records) {
+        std::vector<std::uint8_t> codes(positions.size());
+        for (std::size_t i = 0; i < positions.size(); ++i) codes[i] = base_code[static_cast<unsigned char>(positions[i])];
+        for (std::size_t start = 0; start < positions.size(); ++start) {
+            for (std::uint32_t index = 0; index < matrices.size(); ++index) {
+                const scan_matrix& m = matrices[index];
+                if (start + m.width > positions.size()) continue;
+                bool bases_only = true;
+                for (std::size_t k = 0; k < m.width; ++k) bases_only = bases_only && codes[start + k] < 4;
+                if (!bases_only) continue;
+                std::vector<site> found;
+                if (settings.plus) check_window(m, index, codes.data() + start, start, false, found);
+                if (settings.minus) check_window(m, index, codes.data() + start, start, true, found);
+                for (const site& s : found) append_site(out, name, s, m, positions.data() + start);
+            }
+        }
+    }
+    return out;
+}
