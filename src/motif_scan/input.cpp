@@ -51,16 +51,16 @@ long inflate_some(sequence_input& input, char* data, std::size_t size, std::stri
         if (status == Z_STREAM_END) {
             input.in_member = false;
         } else if (status != Z_OK && (status != Z_BUF_ERROR || z.avail_in > 0)) {
-            error = input.name + ": corrupt gzip data (" + (z.msg ? z.msg : "inflate failed") + ")";
-            return -1;
+            input.failure = input.name + ": corrupt gzip data (" + (z.msg ? z.msg : "inflate failed") + ")";
+            break;
         }
     }
-    if (z.avail_out > 0 && input.in_member && z.avail_in == 0 && input.at_end &&
-        z.avail_out == static_cast<uInt>(size)) {
-        error = input.name + ": gzip data ends early";
-        return -1;
-    }
-    return static_cast<long>(size - z.avail_out);
+    if (input.failure.empty() && z.avail_out > 0 && input.in_member && input.at_end)
+        input.failure = input.name + ": gzip data ends early";
+    const auto produced = static_cast<long>(size - z.avail_out);
+    if (produced > 0 || input.failure.empty()) return produced;
+    error = input.failure;
+    return -1;
 }
 
 }  // namespace
@@ -111,6 +111,10 @@ bool open_input(const std::string& path, sequence_input& input, std::string& err
 }
 
 long read_input(sequence_input& input, char* data, std::size_t size, std::string& error) {
+    if (!input.failure.empty()) {
+        error = input.failure;
+        return -1;
+    }
     if (input.gzip) return inflate_some(input, data, size, error);
     if (input.held_from < input.held.size()) {
         const std::size_t n = std::min(size, input.held.size() - input.held_from);

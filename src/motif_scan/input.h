@@ -17,6 +17,7 @@ struct sequence_input {
     std::size_t held_from = 0;
     z_stream stream{};
     bool in_member = false;            // inflating a gzip member
+    std::string failure;               // reported once the text before it is handed out
 };
 
 // Opens `path` ("-" for standard input). On failure returns false with

@@ -145,7 +145,7 @@ bool scan_file(const std::string& path, std::size_t carry, pipeline& scans, cons
             ok = false;
             break;
         }
-        if (got == 0) break;
+        if (got == 0 || scans.output_failed()) break;
         if (!reader.read(block.data(), static_cast<std::size_t>(got), error)) {
             print_error(program, input.name + ": " + error);
             ok = false;
@@ -185,7 +185,10 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     pipeline scans(matrices, line.settings);
-    for (const std::string& path : line.inputs) ok = scan_file(path, widest - 1, scans, line.settings) && ok;
+    for (const std::string& path : line.inputs) {
+        if (scans.output_failed()) break;
+        ok = scan_file(path, widest - 1, scans, line.settings) && ok;
+    }
     if (const int error = scans.finish()) {
         print_error(program, std::string("standard output: ") + std::strerror(error));
         return 1;

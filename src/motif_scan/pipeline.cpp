@@ -32,8 +32,19 @@ pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s) : 
 pipeline::~pipeline() { finish(); }
 
 void pipeline::write_out(std::string& text) {
-    if (write_error == 0) write_error = write_all(settings.output_fd, text.data(), text.size());
+    // Only the thread whose turn it is writes; the lock only publishes a failure.
+    if (!text.empty() && !output_failed()) {
+        if (const int error = write_all(settings.output_fd, text.data(), text.size())) {
+            std::lock_guard<std::mutex> held(lock);
+            write_error = error;
+        }
+    }
     text.clear();
+}
+
+bool pipeline::output_failed() {
+    std::lock_guard<std::mutex> held(lock);
+    return write_error != 0;
 }
 
 void pipeline::wait_for_turn(std::uint64_t index) {

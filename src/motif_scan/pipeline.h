@@ -34,6 +34,8 @@ struct pipeline {
 
     // Takes a full batch to be scanned, and leaves an empty one in its place.
     void hand_over(sequence_batch& full);
+    // Whether a write to the output failed: reading on is of no use.
+    bool output_failed();
     // Waits for every batch handed over to be written; returns the errno of a
     // failed write to standard output, or 0.
     int finish();
