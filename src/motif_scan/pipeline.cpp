@@ -77,7 +77,8 @@ void pipeline::work() {
         std::unique_lock<std::mutex> held(lock);
         changed.wait(held, [&] { return !waiting.empty() || closing; });
         if (waiting.empty()) return;
-        auto [index, batch] = std::move(waiting.front());
+        const std::uint64_t index = waiting.front().first;
+        sequence_batch batch = std::move(waiting.front().second);
         waiting.pop_front();
         changed.notify_all();
         held.unlock();

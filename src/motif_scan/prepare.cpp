@@ -41,7 +41,8 @@ scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted) {
         keep_from = std::min(m.min_cell, highest);
         min_score = m.grid.step * static_cast<double>(m.min_cell) - m.grid.rounding;
     }
-    m.grid.tail.erase(m.grid.tail.begin(), m.grid.tail.begin() + (keep_from - m.grid.lowest));
+    // Only the part kept is held: with many matrices, whole tails add up.
+    m.grid.tail = std::vector<double>(m.grid.tail.begin() + (keep_from - m.grid.lowest), m.grid.tail.end());
     m.grid.lowest = keep_from;
 
     // The filter, in units of `scale` below each position's best entry;

@@ -1,0 +1,28 @@
+// motif_logo: the sequence logo of a matrix file as SVG.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+// One stack of the logo: its information content and, per base, the base's
+// probability and its letter's height in bits.
+struct logo_stack {
+    double information = 0;             // bits, 0 to 2
+    std::array<double, 4> probability;  // in base order, summing to 1
+    std::array<double, 4> height;       // probability x information
+    std::array<int, 4> bottom_up;       // bases from the bottom of the stack: the tallest on top
+};
+
+// The stack of a matrix position: probabilities 0.25 e^score normalised to
+// sum to 1 (they fall short of 1 where some sites had no base there).
+logo_stack stack_of(const std::array<double, 4>& scores);
+
+// The whole picture: a y axis in bits, one stack per position numbered from
+// 1, and the title.
+std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title);
+
+// Drawing sizes, in pixels.
+inline constexpr double pixels_per_bit = 100;
+inline constexpr double stack_width = 30;
+inline constexpr double left_margin = 70, top_margin = 50, bottom_margin = 40, right_margin = 20;

@@ -1,0 +1,248 @@
+// The numbers that make the logo, the SVG that draws them, and the picture
+// a real renderer makes of it; then motif_logo as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "helpers.h"
+#include "logo.h"
+#include "matrix_read.h"
+#include "png.h"
+#include "run_command.h"
+
+namespace {
+
+const std::string logo = MOTIF_LOGO_EXE;
+const std::string examples = EXAMPLES_DIR;
+
+// Letter heights straight from base counts: f = (count + 0.25) / (N + 1)
+// normalised, as a logo tool would compute them from the sites.
+std::array<double, 4> heights_from_counts(std::array<double, 4> counts, double sites) {
+    double sum = 0, entropy = 0;
+    for (double& c : counts) sum += c = (c + 0.25) / (sites + 1);
+    for (double& c : counts) {
+        c /= sum;
+        entropy -= c * std::log2(c);
+    }
+    for (double& c : counts) c *= 2 - entropy;
+    return counts;
+}
+
+// The TATA-box example's matrix, made by motif_matrix from the shipped sites.
+std::string tata_matrix_text() {
+    scratch_dir dir;
+    write_file(dir / "tata_box.sites", read_file(examples + "/tata_box.sites"));
+    const command_result made = run_command({MOTIF_MATRIX_EXE}, "1 " + dir / "tata_box.sites" + "\n");
+    EXPECT_EQ(made.status, 0) << made.err;
+    return read_file(dir / "tata_box.sites.matrix");
+}
+
+matrix_file read_matrix(const std::string& text) {
+    scratch_dir dir;
+    write_file(dir / "m.matrix", text);
+    matrix_file matrix;
+    std::string error;
+    EXPECT_TRUE(read_matrix_file(dir / "m.matrix", 100000, matrix, error)) << error;
+    return matrix;
+}
+
+// Each letter drawn: its colour, left and bottom, and height in pixels.
+struct drawn_letter {
+    std::string colour;
+    double x, bottom, height;
+};
+
+std::vector<drawn_letter> letters_in(const std::string& svg) {
+    static const std::regex letter(
+        R"re(<g fill="(#[0-9a-f]{6})" fill-rule="evenodd" transform="translate\(([-0-9.e+]+) ([-0-9.e+]+)\) scale\(([-0-9.e+]+) ([-0-9.e+]+)\)">)re");
+    std::vector<drawn_letter> found;
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), letter); it != std::sregex_iterator(); ++it)
+        found.push_back({(*it)[1], std::stod((*it)[2]), std::stod((*it)[3]), -100 * std::stod((*it)[5])});
+    return found;
+}
+
+TEST(Logo, StacksOfKnownColumns) {
+    // One base: two bits, all of it that base's.
+    logo_stack one = stack_of({std::log(4.0), -800, -800, -800});
+    EXPECT_NEAR(one.information, 2, 1e-12);
+    EXPECT_NEAR(one.height[0], 2, 1e-12);
+    EXPECT_EQ(one.bottom_up[3], 0);
+    // Uniform, whatever the common score: nothing to draw.
+    for (const double s : {0.0, -3.2, 700.0}) {
+        const logo_stack flat = stack_of({s, s, s, s});
+        EXPECT_NEAR(flat.information, 0, 1e-12);
+        for (const double h : flat.height) EXPECT_NEAR(h, 0, 1e-12);
+    }
+    // The three sites ACGT, acga and ACTT, against heights from their counts.
+    const matrix_file three = read_matrix(three_sites_matrix);
+    const std::array<double, 4> counts[4] = {{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 2, 1}, {1, 0, 0, 2}};
+    for (std::size_t p = 0; p < 4; ++p) {
+        const logo_stack stack = stack_of(three.scores[p]);
+        const std::array<double, 4> expected = heights_from_counts(counts[p], 3);
+        for (int b = 0; b < 4; ++b) EXPECT_NEAR(stack.height[b], expected[b], 2e-6) << p << " " << b;
+    }
+    // Tallest on top, ties in base order: G over T over A and C at position 3.
+    EXPECT_EQ(stack_of(three.scores[2]).bottom_up, (std::array<int, 4>{0, 1, 3, 2}));
+    EXPECT_NEAR(stack_of(three.scores[0]).information, 1.0066, 1e-4);
+    // A site without a base at a position: the probabilities are normalised.
+    const logo_stack short_of_one = stack_of({std::log(4 * 2.25 / 4), std::log(4 * 0.25 / 4), std::log(4 * 0.25 / 4),
+                                              std::log(4 * 0.25 / 4)});
+    EXPECT_NEAR(short_of_one.probability[0], 0.75, 1e-12);
+}
+
+TEST(Logo, DrawsEachLetterAtItsHeightStackedTallestOnTop) {
+    const matrix_file three = read_matrix(three_sites_matrix);
+    const std::string svg = logo_svg(three.scores, "three & <sites>");
+    EXPECT_NE(svg.find("<title>three &amp; &lt;sites&gt;</title>"), std::string::npos);
+    EXPECT_NE(svg.find("viewBox=\"0 0 210 290\""), std::string::npos);
+    const std::vector<drawn_letter> letters = letters_in(svg);
+    ASSERT_EQ(letters.size(), 16u);
+    const char* colours[4] = {"#00a000", "#0000c0", "#ffa500", "#d00000"};
+    for (std::size_t p = 0; p < 4; ++p) {
+        const logo_stack stack = stack_of(three.scores[p]);
+        double bottom = top_margin + 2 * pixels_per_bit;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const drawn_letter& letter = letters[4 * p + k];
+            const int b = stack.bottom_up[k];
+            EXPECT_EQ(letter.colour, colours[b]);
+            EXPECT_NEAR(letter.height, stack.height[b] * pixels_per_bit, 1e-4);
+            EXPECT_NEAR(letter.bottom, bottom, 1e-3);
+            EXPECT_NEAR(letter.x, left_margin + stack_width * p + 1, 1e-9);
+            bottom -= letter.height;
+        }
+    }
+}
+
+// The picture through a real renderer: valid XML, rendered without errors,
+// and each stack's coloured height within a few pixels of its information.
+TEST(Logo, RendersWithEachStackAsTallAsItsInformation) {
+    if (std::system("command -v rsvg-convert >/dev/null && command -v xmllint >/dev/null") != 0)
+        GTEST_SKIP() << "needs rsvg-convert and xmllint (Debian librsvg2-bin, libxml2-utils; .ci/run installs them)";
+    scratch_dir dir;
+    const matrix_file tata = read_matrix(tata_matrix_text());
+    write_file(dir / "tata.svg", logo_svg(tata.scores, "tata"));
+    const command_result xml = run_command({"/usr/bin/xmllint", "--noout", dir / "tata.svg"});
+    EXPECT_EQ(xml.status, 0) << xml.err;
+    const command_result render = run_command({"/usr/bin/rsvg-convert", "-o", dir / "tata.png", dir / "tata.svg"});
+    ASSERT_EQ(render.status, 0) << render.err;
+    EXPECT_EQ(render.err, "");
+    rgba_image image;
+    ASSERT_TRUE(read_png(read_file(dir / "tata.png"), image));
+    ASSERT_EQ(image.width, static_cast<std::size_t>(left_margin + stack_width * 12 + right_margin));
+    const auto coloured = [&](std::size_t x, std::size_t y) {
+        const std::uint8_t* px = image.at(x, y);
+        return px[3] > 128 && (std::max({px[0], px[1], px[2]}) - std::min({px[0], px[1], px[2]}) > 60);
+    };
+    const double baseline = top_margin + 2 * pixels_per_bit;
+    for (std::size_t p = 0; p < 12; ++p) {
+        std::size_t top = static_cast<std::size_t>(baseline);
+        for (std::size_t y = static_cast<std::size_t>(top_margin) - 2; y < baseline && top == static_cast<std::size_t>(baseline); ++y)
+            for (std::size_t x = static_cast<std::size_t>(left_margin + stack_width * p); x < left_margin + stack_width * (p + 1); ++x)
+                if (coloured(x, y)) top = y;
+        EXPECT_NEAR(baseline - static_cast<double>(top), stack_of(tata.scores[p]).information * pixels_per_bit, 3)
+            << "position " << p + 1;
+    }
+}
+
+// The README shows examples/tata_box.sites.svg: it must be what the programs make now.
+TEST(LogoRun, TheShippedExampleLogoIsCurrent) {
+    scratch_dir dir;
+    write_file(dir / "tata_box.sites.matrix", tata_matrix_text());
+    const command_result drawn = run_command({logo, dir / "tata_box.sites.matrix"});
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_EQ(drawn.out, read_file(examples + "/tata_box.sites.svg"))
+        << "remake it: build/motif_logo -o examples/tata_box.sites.svg examples/tata_box.sites.matrix";
+}
+
+TEST(LogoRun, WritesTheLogoWholeOrNotAtAll) {
+    scratch_dir dir;
+    write_file(dir / "three.sites.matrix", three_sites_matrix);
+    const command_result shown = run_command({logo, dir / "three.sites.matrix"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.err, "");
+    EXPECT_EQ(shown.out, logo_svg(read_matrix(three_sites_matrix).scores, "three.sites"));
+    const command_result titled = run_command({logo, "--title", "Three sites", "-o", dir / "out.svg", dir / "three.sites.matrix"});
+    EXPECT_EQ(titled.status, 0);
+    EXPECT_EQ(titled.out, "");
+    EXPECT_EQ(read_file(dir / "out.svg"), logo_svg(read_matrix(three_sites_matrix).scores, "Three sites"));
+    struct stat file;
+    ASSERT_EQ(::stat((dir / "out.svg").c_str(), &file), 0);
+    EXPECT_NE(file.st_mode & 0044, 0u);  // as readable as any new file, not private
+
+    // A failed run leaves what was there, and no temporary file.
+    write_file(dir / "bad.matrix", "A|1|\nC|x|\nG|1|\nT|1|\n");
+    EXPECT_EQ(run_command({logo, "-o", dir / "out.svg", dir / "bad.matrix"}).status, 1);
+    EXPECT_EQ(read_file(dir / "out.svg"), logo_svg(read_matrix(three_sites_matrix).scores, "Three sites"));
+    const command_result nowhere = run_command({logo, "-o", dir / "no_folder/out.svg", dir / "three.sites.matrix"});
+    EXPECT_EQ(nowhere.err, "motif_logo: " + dir / "no_folder/out.svg: No such file or directory\n");
+    EXPECT_EQ(nowhere.status, 1);
+    const command_result full = run_command({logo, dir / "three.sites.matrix"}, "", "/dev/full");
+    EXPECT_EQ(full.err, "motif_logo: standard output: No space left on device\n");
+    EXPECT_EQ(full.status, 1);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) ++files;
+    EXPECT_EQ(files, 3u);
+
+    // A thousand positions: the drawing grows to the right.
+    std::string wide;
+    for (const char b : {'A', 'C', 'G', 'T'}) {
+        wide += std::string(1, b) + "|";
+        for (int p = 0; p < 1000; ++p) wide += b == "ACGT"[p % 4] ? "1.3|" : "-1.4|";
+        wide += "\n";
+    }
+    write_file(dir / "wide.matrix", wide);
+    const command_result thousand = run_command({logo, dir / "wide.matrix"});
+    EXPECT_EQ(thousand.status, 0);
+    EXPECT_EQ(letters_in(thousand.out).size(), 4000u);
+    EXPECT_NE(thousand.out.find("viewBox=\"0 0 30090 290\""), std::string::npos);
+}
+
+TEST(LogoRun, ErrorsAndUsage) {
+    scratch_dir dir;
+    write_file(dir / "bad.matrix", "A|1|\nC|1|\nG|1|2|\nT|1|\n");
+    write_file(dir / "empty.matrix", "\n\n\n\n");
+    write_file(dir / "good.matrix", three_sites_matrix);
+    std::string wide;
+    for (const char b : {'A', 'C', 'G', 'T'}) wide += std::string(1, b) + "|" + [] {
+        std::string fields;
+        for (int p = 0; p < 10001; ++p) fields += "0|";
+        return fields;
+    }() + "\n";
+    write_file(dir / "wide.matrix", wide);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string error;
+    } cases[] = {
+        {{dir / "missing.matrix"}, 1, dir / "missing.matrix: No such file or directory"},
+        {{dir / "bad.matrix"}, 1, dir / "bad.matrix: line 3: more positions than line 1's 1"},
+        {{dir / "empty.matrix"}, 1, dir / "empty.matrix: the matrix has no positions"},
+        {{dir / "wide.matrix"}, 1,
+         dir / "wide.matrix: line 1: more than 10000 positions (motif_logo draws matrices of up to 10000 positions)"},
+        {{}, 2, "no matrix file given (try 'motif_logo --help')"},
+        {{dir / "good.matrix", dir / "good.matrix"}, 2, "one matrix file at a time, not 2 (try 'motif_logo --help')"},
+        {{"-o"}, 2, "option -o needs a value (try 'motif_logo --help')"},
+        {{"-o", "", dir / "good.matrix"}, 2, "option -o: the file name is empty (try 'motif_logo --help')"},
+        {{"-x", dir / "good.matrix"}, 2, "unknown option -x (try 'motif_logo --help')"},
+        {{"--colour", dir / "good.matrix"}, 2, "unknown option --colour (try 'motif_logo --help')"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {logo};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.err, "motif_logo: " + c.error + "\n");
+        EXPECT_EQ(r.status, c.status) << c.error;
+        EXPECT_EQ(r.out, "");
+    }
+    const command_result help = run_command({logo, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: motif_logo [-o OUT.svg] [--title TEXT] MATRIX", 0), 0u);
+    EXPECT_EQ(run_command({logo, "--version"}).out, std::string("motif_logo ") + MOTIF_VERSION + "\n");
+}
+
+}  // namespace
