@@ -73,10 +73,10 @@ TEST(FastCount, AgreesOnOneHugeLine) {
     }
 }
 
-motif_counts read_file_in_parts(const std::string& path) {
+motif_counts read_file_in_parts(const std::string& path, std::int64_t part_size = default_part_size) {
     motif_counts motif;
     const int fd = ::open(path.c_str(), O_RDONLY);
-    EXPECT_TRUE(read_motif(fd, path, motif));
+    EXPECT_TRUE(read_motif(fd, path, motif, part_size));
     ::close(fd);
     return motif;
 }
@@ -89,6 +89,21 @@ TEST(ReadMotif, LargeFileCountsAsIfReadWhole) {
     text += "ACG\n>last header";
     write_file(dir / "sites", text);
     expect_same_counts(read_file_in_parts(dir / "sites"), count_with(count_path::plain, text, text.size() + 1));
+}
+
+// Small files read in parts of a few bytes: cuts fall inside headers, long
+// lines and at the very end.
+TEST(ReadMotif, SmallPartsCountAsIfReadWhole) {
+    scratch_dir dir;
+    std::mt19937_64 random(9);
+    for (int file = 0; file < 100; ++file) {
+        const std::string text = random_motif(random, 1 + random() % 40, 200);
+        write_file(dir / "sites", text);
+        for (const std::int64_t part_size : {1, 7, 64}) {
+            SCOPED_TRACE("file " + std::to_string(file) + ", parts of " + std::to_string(part_size));
+            expect_same_counts(read_file_in_parts(dir / "sites", part_size), count_with(count_path::plain, text, text.size() + 1));
+        }
+    }
 }
 
 TEST(ReadMotif, WidthComesFromEarlierPartWhenLaterOnesHaveOnlyHeaders) {

@@ -63,10 +63,15 @@ int create_matrix_file(const std::string& name);
 // Writes c_o to a file from create_matrix_file and closes it; reports any failure.
 void write_matrix_file(int fd, const std::string& name);
 
+// A regular file of at least two parts of this size is cut into parts at
+// line starts and counted on all cores (up to 4): smaller parts are not
+// worth a thread. Tests and fuzzers set it lower to reach the cutting.
+inline constexpr std::int64_t default_part_size = std::int64_t{1} << 20;
+
 // Counts the motif file open on `fd` from its start into `motif`. On failure
 // (an input that cannot be positioned, a read error, an over-long line)
 // reports it and returns false; the counts are then partial.
-bool read_motif(int fd, const std::string& name, motif_counts& motif);
+bool read_motif(int fd, const std::string& name, motif_counts& motif, std::int64_t part_size = default_part_size);
 
 // Builds the matrix of the motif file `name` into c_o and y and writes it to
 // `name` + ".matrix".

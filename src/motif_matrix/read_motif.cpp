@@ -20,8 +20,6 @@
 namespace {
 
 constexpr std::size_t block_size = std::size_t{1} << 18;
-// Smaller parts are not worth a thread.
-constexpr off_t min_part_size = off_t{1} << 20;
 // Each part holds its own counts, which grow with the motif's width.
 constexpr unsigned max_parts = 4;
 
@@ -67,9 +65,9 @@ off_t line_start_after(int fd, off_t from) {
 
 // Cuts a regular file of `size` bytes into parts of about equal size, each
 // beginning at a line start; a file too small to share gets one part.
-std::vector<part> cut_into_parts(int fd, off_t size) {
+std::vector<part> cut_into_parts(int fd, off_t size, off_t part_size) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const auto wanted = static_cast<unsigned>(std::min<off_t>({cores, max_parts, std::max<off_t>(1, size / min_part_size)}));
+    const auto wanted = static_cast<unsigned>(std::min<off_t>({cores, max_parts, std::max<off_t>(1, size / part_size)}));
     std::vector<part> parts(1);
     for (unsigned k = 1; k < wanted; ++k) {
         const off_t cut = line_start_after(fd, size / wanted * k);
@@ -83,7 +81,7 @@ std::vector<part> cut_into_parts(int fd, off_t size) {
 
 }  // namespace
 
-bool read_motif(int fd, const std::string& name, motif_counts& motif) {
+bool read_motif(int fd, const std::string& name, motif_counts& motif, std::int64_t part_size) {
     // An input that cannot be positioned (a pipe, a terminal) is refused, as
     // its bytes could not be read again from the start.
     struct stat file;
@@ -91,7 +89,7 @@ bool read_motif(int fd, const std::string& name, motif_counts& motif) {
         report_failure("cannot read motif file", name, std::strerror(errno));
         return false;
     }
-    std::vector<part> parts = S_ISREG(file.st_mode) ? cut_into_parts(fd, file.st_size) : std::vector<part>(1);
+    std::vector<part> parts = S_ISREG(file.st_mode) ? cut_into_parts(fd, file.st_size, std::max<off_t>(1, part_size)) : std::vector<part>(1);
 
     std::vector<std::thread> helpers;
     helpers.reserve(parts.size());
