@@ -195,7 +195,7 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         {{"-m", tata(), "-m", dir / "bad.matrix", fasta}, "", dir / "bad.matrix: line 3: position 1: 'x' is not a number"},
         {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: the matrix has no positions"},
         {{"-m", dir / "wide.matrix", fasta}, "",
-         dir / "wide.matrix: line 1: more than 1000 positions (motif_scan scans matrices of up to 1000 positions)"},
+         dir / "wide.matrix: line 1: more than 1000 positions"},
         // An unreadable FASTA file is reported; the others are still scanned.
         {{"-m", tata(), dir / "missing.fa", fasta}, promoter_sites, dir / "missing.fa: No such file or directory"},
         {{"-m", tata(), dir.path, fasta}, promoter_sites, dir.path + ": Is a directory"},

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "bases.h"
+#include "report.h"
 
 namespace {
 
@@ -175,4 +176,17 @@ bool read_matrix_file(const std::string& path, std::size_t max_positions, matrix
     const bool read = read_matrix_fd(fd, path, max_positions, matrix, error);
     ::close(fd);
     return read;
+}
+
+bool load_matrix(const char* program, const std::string& path, std::size_t max_positions, matrix_file& matrix) {
+    std::string error;
+    if (!read_matrix_file(path, max_positions, matrix, error)) {
+        print_error(program, error);
+        return false;
+    }
+    if (matrix.scores.empty()) {
+        print_error(program, path + ": the matrix has no positions");
+        return false;
+    }
+    return true;
 }

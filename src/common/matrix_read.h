@@ -20,6 +20,10 @@ struct matrix_file {
 // "PATH: line N: reason".
 bool read_matrix_file(const std::string& path, std::size_t max_positions, matrix_file& matrix, std::string& error);
 
+// Reads a matrix of 1 to `max_positions` positions for `program`; reports a
+// failure as one line, "PROGRAM: PATH: reason", and returns false.
+bool load_matrix(const char* program, const std::string& path, std::size_t max_positions, matrix_file& matrix);
+
 // The same for a file already open on `fd`, named `path` in errors and in
 // matrix.name; the descriptor stays open.
 bool read_matrix_fd(int fd, const std::string& path, std::size_t max_positions, matrix_file& matrix,

@@ -12,6 +12,7 @@
 #include "logo.h"
 #include "matrix_read.h"
 #include "report.h"
+#include "write_all.h"
 
 namespace {
 
@@ -34,21 +35,6 @@ const char* const usage =
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
-[[noreturn]] void usage_error(const std::string& message) {
-    print_error(program, message + " (try 'motif_logo --help')");
-    std::exit(2);
-}
-
-int write_all(int fd, const std::string& text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t put = ::write(fd, text.data() + at, text.size() - at);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return errno;
-        at += static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 // Writes a temporary file beside `path` and renames it over `path`, so that
 // a failed run never leaves half a picture.
 bool write_whole(const std::string& path, const std::string& text) {
@@ -58,7 +44,7 @@ bool write_whole(const std::string& path, const std::string& text) {
         print_error(program, path + ": " + std::strerror(errno));
         return false;
     }
-    int error = write_all(fd, text);
+    int error = write_all(fd, text.data(), text.size());
     // mkstemp makes the file private; a picture is as readable as any new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
         switch (c) {
         case 'o':
             output = optarg;
-            if (output.empty()) usage_error("option -o: the file name is empty");
+            if (output.empty()) usage_error(program, "option -o: the file name is empty");
             break;
         case 't':
             title = optarg;
@@ -102,32 +88,19 @@ int main(int argc, char** argv) {
         case version_option:
             std::printf("motif_logo %s\n", MOTIF_VERSION);
             return 0;
-        case ':':
-            usage_error(std::string("option ") + argv[optind - 1] + " needs a value");
         default:
-            usage_error(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                               : std::string("unknown option ") + argv[optind - 1]);
+            option_error(program, c, argv);
         }
     }
-    if (optind == argc) usage_error("no matrix file given");
-    if (argc - optind > 1) usage_error("one matrix file at a time, not " + std::to_string(argc - optind));
+    if (optind == argc) usage_error(program, "no matrix file given");
+    if (argc - optind > 1) usage_error(program, "one matrix file at a time, not " + std::to_string(argc - optind));
 
     const std::string path = argv[optind];
     matrix_file matrix;
-    std::string error;
-    if (!read_matrix_file(path, max_logo_width, matrix, error)) {
-        if (error.find("more than") != std::string::npos && error.find("positions") != std::string::npos)
-            error += " (motif_logo draws matrices of up to " + std::to_string(max_logo_width) + " positions)";
-        print_error(program, error);
-        return 1;
-    }
-    if (matrix.scores.empty()) {
-        print_error(program, path + ": the matrix has no positions");
-        return 1;
-    }
+    if (!load_matrix(program, path, max_logo_width, matrix)) return 1;
     const std::string svg = logo_svg(matrix.scores, titled ? title : matrix.name);
     if (!output.empty()) return write_whole(output, svg) ? 0 : 1;
-    if (const int failed = write_all(1, svg)) {
+    if (const int failed = write_all(1, svg.data(), svg.size())) {
         print_error(program, std::string("standard output: ") + std::strerror(failed));
         return 1;
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "motif_matrix.h"
+#include "write_all.h"
 
 float cal_log_odd_scores(std::uint64_t count, std::uint64_t n) {
     // Pseudocount 0.25 per base over a uniform background of 0.25. Counts stay
@@ -30,18 +31,6 @@ int create_matrix_file(const std::string& name) {
 }
 
 namespace {
-
-// Writes all of data, or returns the errno of the write that failed.
-int write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return errno;
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return 0;
-}
 
 // Formatting a score costs far more than copying its text, and a wide motif
 // has few distinct scores (one per count), so the text of recently

@@ -40,17 +40,12 @@ const char* const usage =
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
-[[noreturn]] void usage_error(const std::string& message) {
-    print_error(program, message + " (try 'motif_scan --help')");
-    std::exit(2);
-}
-
 double number_option(const char* option, const char* text) {
     char* end = nullptr;
     errno = 0;
     const double value = std::strtod(text, &end);
     if (*text == '\0' || *end != '\0' || !std::isfinite(value) || errno == ERANGE)
-        usage_error(std::string("option ") + option + ": '" + text + "' is not a number");
+        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a number");
     return value;
 }
 
@@ -81,7 +76,7 @@ command_line parse_options(int argc, char** argv) {
             by_p = true;
             line.wanted = {false, number_option("-p", optarg)};
             if (!(line.wanted.value > 0 && line.wanted.value <= 1))
-                usage_error(std::string("option -p: '") + optarg + "' is not a p-value in (0, 1]");
+                usage_error(program, std::string("option -p: '") + optarg + "' is not a p-value in (0, 1]");
             break;
         case 's':
             by_score = true;
@@ -97,12 +92,12 @@ command_line parse_options(int argc, char** argv) {
                 line.settings.plus = false;
                 line.settings.minus = true;
             } else {
-                usage_error(std::string("option --strand: '") + optarg + "' is not both, + or -");
+                usage_error(program, std::string("option --strand: '") + optarg + "' is not both, + or -");
             }
             break;
         case 'j': {
             const double n = number_option("-j", optarg);
-            if (n < 1 || n != std::floor(n)) usage_error(std::string("option -j: '") + optarg + "' is not a whole number of at least 1");
+            if (n < 1 || n != std::floor(n)) usage_error(program, std::string("option -j: '") + optarg + "' is not a whole number of at least 1");
             // More threads than this only cost memory.
             line.settings.threads = static_cast<unsigned>(std::min(n, 64.0));
             break;
@@ -113,15 +108,12 @@ command_line parse_options(int argc, char** argv) {
         case version_option:
             std::printf("motif_scan %s\n", MOTIF_VERSION);
             std::exit(0);
-        case ':':
-            usage_error(std::string("option ") + argv[optind - 1] + " needs a value");
         default:
-            usage_error(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                               : std::string("unknown option ") + argv[optind - 1]);
+            option_error(program, c, argv);
         }
     }
-    if (by_p && by_score) usage_error("options -p and -s exclude each other");
-    if (line.matrices.empty()) usage_error("no matrix given (-m FILE)");
+    if (by_p && by_score) usage_error(program, "options -p and -s exclude each other");
+    if (line.matrices.empty()) usage_error(program, "no matrix given (-m FILE)");
     for (int i = optind; i < argc; ++i) line.inputs.emplace_back(argv[i]);
     if (line.inputs.empty()) line.inputs.emplace_back("-");
     return line;
@@ -168,17 +160,7 @@ int main(int argc, char** argv) {
     std::size_t widest = 0;
     for (const std::string& path : line.matrices) {
         matrix_file file;
-        std::string error;
-        if (!read_matrix_file(path, max_scan_width, file, error)) {
-            if (error.find("more than") != std::string::npos && error.find("positions") != std::string::npos)
-                error += " (motif_scan scans matrices of up to " + std::to_string(max_scan_width) + " positions)";
-            print_error(program, error);
-            return 1;
-        }
-        if (file.scores.empty()) {
-            print_error(program, path + ": the matrix has no positions");
-            return 1;
-        }
+        if (!load_matrix(program, path, max_scan_width, file)) return 1;
         matrices.push_back(prepare_matrix(file, line.wanted));
         widest = std::max(widest, file.scores.size());
     }

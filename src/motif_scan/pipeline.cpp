@@ -4,24 +4,7 @@
 // are waiting, so memory stays bounded.
 #include "pipeline.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
-namespace {
-
-int write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return errno;
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
-}  // namespace
+#include "write_all.h"
 
 pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s) : matrices(m), settings(s) {
     if (settings.threads <= 1) return;
