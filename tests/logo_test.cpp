@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -58,11 +58,16 @@ struct drawn_letter {
 };
 
 std::vector<drawn_letter> letters_in(const std::string& svg) {
-    static const std::regex letter(
-        R"re(<g fill="(#[0-9a-f]{6})" fill-rule="evenodd" transform="translate\(([-0-9.e+]+) ([-0-9.e+]+)\) scale\(([-0-9.e+]+) ([-0-9.e+]+)\)">)re");
     std::vector<drawn_letter> found;
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), letter); it != std::sregex_iterator(); ++it)
-        found.push_back({(*it)[1], std::stod((*it)[2]), std::stod((*it)[3]), -100 * std::stod((*it)[5])});
+    const std::string start = "<g fill=\"#";
+    for (std::size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at + 1)) {
+        char colour[8] = {};
+        double x, bottom, width, height;
+        if (std::sscanf(svg.c_str() + at,
+                        "<g fill=\"#%6[0-9a-f]\" fill-rule=\"evenodd\" transform=\"translate(%lf %lf) scale(%lf %lf)\">",
+                        colour, &x, &bottom, &width, &height) == 5)
+            found.push_back({std::string("#") + colour, x, bottom, -100 * height});
+    }
     return found;
 }
 

@@ -20,17 +20,17 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
         scratch.codes.resize(piece.length + widest + code_padding);
         encode_bases(bytes, piece.length, scratch.codes.data(), settings.vector);
         std::fill(scratch.codes.begin() + static_cast<std::ptrdiff_t>(piece.length), scratch.codes.end(), 4);
+        const std::uint8_t* codes = scratch.codes.data();
+        // Windows starting in a piece's last widest - 1 positions are
+        // scanned in the next batch if the record goes on there.
+        const std::size_t end = piece.goes_on ? piece.length - std::min(piece.length, widest - 1) : piece.length;
         scratch.found.clear();
         for (std::uint32_t index = 0; index < matrices.size(); ++index) {
             const scan_matrix& m = matrices[index];
-            // Windows starting in a piece's last widest - 1 positions are
-            // scanned in the next batch if the record goes on there.
-            const std::size_t end = piece.goes_on ? piece.length - std::min(piece.length, widest - 1) : piece.length;
             if (m.hopeless || piece.length < m.width) continue;
             const std::size_t count = std::min(end, piece.length - m.width + 1);
             if (count == 0) continue;
             scratch.masks.resize((count + 31) / 32);
-            const std::uint8_t* codes = scratch.codes.data();
             filter_windows(m, codes, count, scratch.masks.data(), settings.vector);
             for (std::size_t block = 0; block < scratch.masks.size(); ++block) {
                 const std::uint64_t mask = scratch.masks[block] & strands;
