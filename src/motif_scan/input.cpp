@@ -29,6 +29,8 @@ bool fill(sequence_input& input, std::string& error) {
     }
 }
 
+// Inflates up to `size` bytes. A failure is kept in input.failure and
+// reported once the text inflated before it has been handed out.
 long inflate_some(sequence_input& input, char* data, std::size_t size, std::string& error) {
     z_stream& z = input.stream;
     z.next_out = reinterpret_cast<Bytef*>(data);
@@ -36,7 +38,7 @@ long inflate_some(sequence_input& input, char* data, std::size_t size, std::stri
     while (z.avail_out > 0) {
         if (z.avail_in == 0) {
             if (input.at_end) break;
-            if (!fill(input, error)) return -1;
+            if (!fill(input, input.failure)) break;
             z.next_in = input.held.data();
             z.avail_in = static_cast<uInt>(input.held.size());
             if (z.avail_in == 0) break;
