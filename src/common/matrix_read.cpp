@@ -63,7 +63,7 @@ struct parser {
         const std::string number = begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
         char* stop = nullptr;
         const double value = std::strtod(number.c_str(), &stop);
-        if (number.empty() || stop != number.c_str() + number.size() || number.find('\0') != std::string::npos)
+        if (number.empty() || stop != number.c_str() + number.size())
             return fail("position " + std::to_string(positions + 1) + ": " + quoted(number) + " is not a number");
         if (!std::isfinite(value))
             return fail("position " + std::to_string(positions + 1) + ": " + quoted(number) + " is not a finite number");

@@ -19,11 +19,11 @@ void encode_portable(const char* bytes, std::size_t n, std::uint8_t* codes) {
 }
 
 // Whether a window's units, added up with early exit, stay within the limit.
-bool within(const std::vector<std::array<std::uint8_t, 16>>& deficits, const std::uint8_t* codes, unsigned limit) {
+bool within(const std::vector<std::array<std::uint8_t, 16>>& deficits, const std::uint8_t* codes) {
     unsigned sum = 0;
     for (std::size_t k = 0; k < deficits.size(); ++k) {
         sum += deficits[k][codes[k]];
-        if (sum > limit) return false;
+        if (sum > filter_limit) return false;
     }
     return true;
 }
@@ -31,8 +31,8 @@ bool within(const std::vector<std::array<std::uint8_t, 16>>& deficits, const std
 void filter_portable(const scan_matrix& m, const std::uint8_t* codes, std::size_t count, std::uint64_t* masks) {
     std::fill(masks, masks + (count + 31) / 32, 0);
     for (std::size_t i = 0; i < count; ++i) {
-        if (within(m.forward_deficits, codes + i, m.max_deficit)) masks[i / 32] |= std::uint64_t{1} << (i % 32);
-        if (within(m.reverse_deficits, codes + i, m.max_deficit)) masks[i / 32] |= std::uint64_t{1} << (32 + i % 32);
+        if (within(m.forward_deficits, codes + i)) masks[i / 32] |= std::uint64_t{1} << (i % 32);
+        if (within(m.reverse_deficits, codes + i)) masks[i / 32] |= std::uint64_t{1} << (32 + i % 32);
     }
 }
 
@@ -62,7 +62,7 @@ __attribute__((target("avx2"))) void encode_avx2(const char* bytes, std::size_t 
 // table lookup per window (a byte shuffle) and a saturating add.
 __attribute__((target("avx2"))) void filter_avx2(const scan_matrix& m, const std::uint8_t* codes, std::size_t count,
                                                  std::uint64_t* masks) {
-    const __m256i limit = _mm256_set1_epi8(static_cast<char>(m.max_deficit));
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(filter_limit));
     const std::size_t width = m.width;
     const auto* forward = m.forward_deficits.data();
     const auto* reverse = m.reverse_deficits.data();

@@ -5,15 +5,6 @@
 
 #include "scan.h"
 
-namespace {
-
-// Units of the filter from the best window down to the threshold; one more
-// is allowed for the rounding of doubles.
-constexpr double units_to_threshold = 200;
-constexpr std::uint8_t filter_limit = 201;
-
-}  // namespace
-
 scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted) {
     scan_matrix m;
     m.name = file.name;
@@ -60,7 +51,6 @@ scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted) {
     if (budget < -tolerance) m.hopeless = true;
     budget = std::max(budget, tolerance);
     const double scale = units_to_threshold / budget;
-    m.max_deficit = filter_limit;
     m.forward_deficits.assign(m.width, {});
     m.reverse_deficits.assign(m.width, {});
     for (std::size_t p = 0; p < m.width; ++p) {

@@ -51,10 +51,14 @@ struct scan_matrix {
     // The filter: per position, for base codes 0-4 (and up to 15), a lower
     // bound on how far below the position's best score the entry lies, in
     // units that put the threshold 200 units below the best window. A window
-    // whose units add up to more than max_deficit cannot reach the threshold.
+    // whose units add up to more than filter_limit cannot reach the threshold.
     std::vector<std::array<std::uint8_t, 16>> forward_deficits, reverse_deficits;
-    std::uint8_t max_deficit = 0;
 };
+
+// The filter's units from the best window down to the threshold, and the
+// most a window may have: one more, for the rounding of doubles.
+inline constexpr double units_to_threshold = 200;
+inline constexpr std::uint8_t filter_limit = 201;
 
 // Prepares a matrix file for scanning (width 1 to max_scan_width).
 scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted);
