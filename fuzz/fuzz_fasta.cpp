@@ -18,8 +18,8 @@ std::vector<scan_matrix> matrices(bool by_score) {
     std::vector<scan_matrix> all;
     const double scores[4] = {0.9, -0.4, 0.2, -1.3};
     for (const std::size_t width : {3, 1, 9}) {
-        matrix_file file;
-        file.name = "w" + std::to_string(width);
+        motif file;
+        file.id = "w" + std::to_string(width);
         for (std::size_t p = 0; p < width; ++p)
             file.scores.push_back({scores[p % 4], scores[(p + 1) % 4], scores[(p + 2) % 4], scores[(p + 3) % 4]});
         all.push_back(prepare_matrix(file, by_score ? threshold{true, 0.5} : threshold{false, 0.3}));

@@ -11,7 +11,7 @@
 
 #include "helpers.h"
 #include "logo.h"
-#include "matrix_read.h"
+#include "motif.h"
 #include "png.h"
 #include "run_command.h"
 
@@ -42,13 +42,13 @@ std::string tata_matrix_text() {
     return read_file(dir / "tata_box.sites.matrix");
 }
 
-matrix_file read_matrix(const std::string& text) {
+motif read_matrix(const std::string& text) {
     scratch_dir dir;
     write_file(dir / "m.matrix", text);
-    matrix_file matrix;
+    std::vector<motif> read;
     std::string error;
-    EXPECT_TRUE(read_matrix_file(dir / "m.matrix", 100000, matrix, error)) << error;
-    return matrix;
+    EXPECT_TRUE(read_motif_file(dir / "m.matrix", {}, read, error)) << error;
+    return read.empty() ? motif{} : read[0];
 }
 
 // Each letter drawn: its colour, left and bottom, and height in pixels.
@@ -84,7 +84,7 @@ TEST(Logo, StacksOfKnownColumns) {
         for (const double h : flat.height) EXPECT_NEAR(h, 0, 1e-12);
     }
     // The three sites ACGT, acga and ACTT, against heights from their counts.
-    const matrix_file three = read_matrix(three_sites_matrix);
+    const motif three = read_matrix(three_sites_matrix);
     const std::array<double, 4> counts[4] = {{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 2, 1}, {1, 0, 0, 2}};
     for (std::size_t p = 0; p < 4; ++p) {
         const logo_stack stack = stack_of(three.scores[p]);
@@ -101,7 +101,7 @@ TEST(Logo, StacksOfKnownColumns) {
 }
 
 TEST(Logo, DrawsEachLetterAtItsHeightStackedTallestOnTop) {
-    const matrix_file three = read_matrix(three_sites_matrix);
+    const motif three = read_matrix(three_sites_matrix);
     const std::string svg = logo_svg(three.scores, "three & <sites>");
     EXPECT_NE(svg.find("<title>three &amp; &lt;sites&gt;</title>"), std::string::npos);
     EXPECT_NE(svg.find("viewBox=\"0 0 210 290\""), std::string::npos);
@@ -129,7 +129,7 @@ TEST(Logo, RendersWithEachStackAsTallAsItsInformation) {
     if (std::system("command -v rsvg-convert >/dev/null && command -v xmllint >/dev/null") != 0)
         GTEST_SKIP() << "needs rsvg-convert and xmllint (Debian librsvg2-bin, libxml2-utils; .ci/run installs them)";
     scratch_dir dir;
-    const matrix_file tata = read_matrix(tata_matrix_text());
+    const motif tata = read_matrix(tata_matrix_text());
     write_file(dir / "tata.svg", logo_svg(tata.scores, "tata"));
     const command_result xml = run_command({"/usr/bin/xmllint", "--noout", dir / "tata.svg"});
     EXPECT_EQ(xml.status, 0) << xml.err;
@@ -154,7 +154,7 @@ TEST(Logo, RendersWithEachStackAsTallAsItsInformation) {
     }
 }
 
-// The README shows examples/tata_box.sites.svg: it must be what the programs make now.
+// The README shows the logos in examples/: they must be what the programs make now.
 TEST(LogoRun, TheShippedExampleLogoIsCurrent) {
     scratch_dir dir;
     write_file(dir / "tata_box.sites.matrix", tata_matrix_text());
@@ -162,6 +162,9 @@ TEST(LogoRun, TheShippedExampleLogoIsCurrent) {
     EXPECT_EQ(drawn.status, 0);
     EXPECT_EQ(drawn.out, read_file(examples + "/tata_box.sites.svg"))
         << "remake it: build/motif_logo -o examples/tata_box.sites.svg examples/tata_box.sites.matrix";
+    EXPECT_EQ(run_command({logo, "--motif", "CCAAT-box", examples + "/promoter_motifs.meme"}).out,
+              read_file(examples + "/CCAAT-box.svg"))
+        << "remake it: build/motif_logo --motif CCAAT-box -o examples/CCAAT-box.svg examples/promoter_motifs.meme";
 }
 
 TEST(LogoRun, WritesTheLogoWholeOrNotAtAll) {
@@ -207,11 +210,56 @@ TEST(LogoRun, WritesTheLogoWholeOrNotAtAll) {
     EXPECT_NE(thousand.out.find("viewBox=\"0 0 30090 290\""), std::string::npos);
 }
 
+// A file of several motifs: one picked by --motif, or each into a folder,
+// every logo the same as drawn from the motif's own numbers.
+TEST(LogoRun, DrawsOneMotifOfAFileOrEach) {
+    scratch_dir dir;
+    const std::string meme =
+        "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF one first/motif\nletter-probability matrix: alength= 4 w= 3 nsites= 8\n"
+        "0.75 0.125 0.125 0\n0 0 1 0\n0.5 0 0 0.5\n\nMOTIF two\nletter-probability matrix: alength= 4 w= 2\n"
+        "0 1 0 0\n0.25 0.25 0.25 0.25\n";
+    write_file(dir / "motifs.meme", meme);
+    std::vector<motif> motifs;
+    std::string error;
+    ASSERT_TRUE(read_motif_file(dir / "motifs.meme", {}, motifs, error)) << error;
+    ASSERT_EQ(motifs.size(), 2u);
+    EXPECT_EQ(motifs[0].id, "one_first_motif");
+
+    const command_result picked = run_command({logo, "--motif", "two", dir / "motifs.meme"});
+    EXPECT_EQ(picked.status, 0) << picked.err;
+    EXPECT_EQ(picked.out, logo_svg(motifs[1].scores, "two"));
+    // By identifier, or by a name as the file gives it.
+    EXPECT_EQ(run_command({logo, "--motif", "one_first_motif", dir / "motifs.meme"}).out, logo_svg(motifs[0].scores, "one_first_motif"));
+    EXPECT_EQ(run_command({logo, "--motif", "first/motif", dir / "motifs.meme"}).out, logo_svg(motifs[0].scores, "one_first_motif"));
+    // --sites changes probabilities without nsites only.
+    std::vector<motif> eight;
+    motif_reading how;
+    how.sites = 8;
+    ASSERT_TRUE(read_motif_file(dir / "motifs.meme", how, eight, error)) << error;
+    EXPECT_EQ(run_command({logo, "--sites", "8", "--motif", "two", dir / "motifs.meme"}).out, logo_svg(eight[1].scores, "two"));
+    EXPECT_NE(eight[1].scores, motifs[1].scores);
+
+    const command_result each = run_command({logo, "--out-dir", dir / "logos", dir / "motifs.meme"});
+    EXPECT_EQ(each.status, 0) << each.err;
+    EXPECT_EQ(each.out, "");
+    EXPECT_EQ(read_file(dir / "logos/one_first_motif.svg"), logo_svg(motifs[0].scores, "one_first_motif"));
+    EXPECT_EQ(read_file(dir / "logos/two.svg"), logo_svg(motifs[1].scores, "two"));
+    // Into a folder that is there already, the motifs picked.
+    std::filesystem::remove(dir / "logos/two.svg");
+    EXPECT_EQ(run_command({logo, "--out-dir", dir / "logos", "--motif", "one", dir / "motifs.meme"}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "logos/two.svg"));
+    const command_result nowhere = run_command({logo, "--out-dir", dir / "no/folder", dir / "motifs.meme"});
+    EXPECT_EQ(nowhere.err, "motif_logo: " + dir / "no/folder" + ": No such file or directory\n");
+    EXPECT_EQ(nowhere.status, 1);
+}
+
 TEST(LogoRun, ErrorsAndUsage) {
     scratch_dir dir;
     write_file(dir / "bad.matrix", "A|1|\nC|1|\nG|1|2|\nT|1|\n");
     write_file(dir / "empty.matrix", "\n\n\n\n");
     write_file(dir / "good.matrix", three_sites_matrix);
+    write_file(dir / "three.jaspar", ">a shared\nA [1]\nC [1]\nG [1]\nT [1]\n>b shared\nA [1]\nC [1]\nG [1]\nT [1]\n"
+                                     ">c\nA [1]\nC [1]\nG [1]\nT [1]\n");
     std::string wide;
     for (const char b : {'A', 'C', 'G', 'T'}) wide += std::string(1, b) + "|" + [] {
         std::string fields;
@@ -226,11 +274,23 @@ TEST(LogoRun, ErrorsAndUsage) {
     } cases[] = {
         {{dir / "missing.matrix"}, 1, dir / "missing.matrix: No such file or directory"},
         {{dir / "bad.matrix"}, 1, dir / "bad.matrix: line 3: more positions than line 1's 1"},
-        {{dir / "empty.matrix"}, 1, dir / "empty.matrix: the matrix has no positions"},
+        {{dir / "empty.matrix"}, 1, dir / "empty.matrix: no motif in the file"},
         {{dir / "wide.matrix"}, 1,
          dir / "wide.matrix: line 1: more than 10000 positions"},
-        {{}, 2, "no matrix file given (try 'motif_logo --help')"},
-        {{dir / "good.matrix", dir / "good.matrix"}, 2, "one matrix file at a time, not 2 (try 'motif_logo --help')"},
+        {{}, 2, "no motif file given (try 'motif_logo --help')"},
+        {{dir / "good.matrix", dir / "good.matrix"}, 2, "one motif file at a time, not 2 (try 'motif_logo --help')"},
+        {{dir / "three.jaspar"}, 2,
+         dir / "three.jaspar holds 3 motifs: pick one with --motif ID, or draw each with --out-dir DIR (try 'motif_logo --help')"},
+        {{"--motif", "zz", dir / "three.jaspar"}, 1, "no motif named 'zz' in " + dir / "three.jaspar"},
+        {{"--motif", "shared", dir / "three.jaspar"}, 1,
+         "2 motifs match --motif in " + dir / "three.jaspar" + " (a_shared, b_shared): pick one by its identifier"},
+        {{"-o", dir / "x.svg", "--out-dir", dir.path, dir / "three.jaspar"}, 2,
+         "options -o and --out-dir exclude each other (try 'motif_logo --help')"},
+        {{"--title", "t", "--out-dir", dir.path, dir / "three.jaspar"}, 2,
+         "option --title names one logo, not those of --out-dir (try 'motif_logo --help')"},
+        {{"--format", "pfm", dir / "three.jaspar"}, 2,
+         "option --format: 'pfm' is not matrix, jaspar, meme, transfac or homer (try 'motif_logo --help')"},
+        {{"--sites", "0", dir / "three.jaspar"}, 2, "option --sites: '0' is not a count above 0 (try 'motif_logo --help')"},
         {{"-o"}, 2, "option -o needs a value (try 'motif_logo --help')"},
         {{"-o", "", dir / "good.matrix"}, 2, "option -o: the file name is empty (try 'motif_logo --help')"},
         {{"-x", dir / "good.matrix"}, 2, "unknown option -x (try 'motif_logo --help')"},
@@ -246,7 +306,7 @@ TEST(LogoRun, ErrorsAndUsage) {
     }
     const command_result help = run_command({logo, "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: motif_logo [-o OUT.svg] [--title TEXT] MATRIX", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: motif_logo [-o OUT.svg] [--title TEXT] [--motif ID] MOTIFS", 0), 0u);
     EXPECT_EQ(run_command({logo, "--version"}).out, std::string("motif_logo ") + MOTIF_VERSION + "\n");
 }
 

@@ -1,12 +1,13 @@
 // motif_scan run as a user would: the worked example, gzip and plain input,
 // any number of threads, and every error and usage path.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "gzip.h"
 #include "helpers.h"
 #include "run_command.h"
 #include "scan.h"
@@ -30,18 +31,10 @@ const char* const promoter_sites =
     "chr2\t80\t92\ttata_box.sites\t13.0613\t-\t5.96e-08\tGCTATAAAAGGC\n"
     "chr3\t45\t57\ttata_box.sites\t9.67603\t+\t7.81e-06\tcctataaatagc\n";
 
-std::string gzip(const std::string& text) {
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
+std::string random_bases(std::mt19937_64& random, std::size_t length) {
+    std::string bases;
+    for (std::size_t i = 0; i < length; ++i) bases += "ACGT"[random() % 4];
+    return bases;
 }
 
 class ScanRun : public testing::Test {
@@ -113,10 +106,10 @@ TEST_F(ScanRun, EveryThreadCountWritesTheSameBytes) {
     // The reference: the plain scan of the same text.
     std::vector<scan_matrix> matrices;
     for (const std::string& path : {tata(), dir / "short.matrix"}) {
-        matrix_file file;
+        std::vector<motif> file;
         std::string error;
-        ASSERT_TRUE(read_matrix_file(path, 1000, file, error)) << error;
-        matrices.push_back(prepare_matrix(file, {false, 0.002}));
+        ASSERT_TRUE(read_motif_file(path, {}, file, error)) << error;
+        matrices.push_back(prepare_matrix(file[0], {false, 0.002}));
     }
     EXPECT_EQ(one.out, plain_scan(fasta, matrices, {}));
     for (const char* threads : {"2", "3", "8"}) {
@@ -128,10 +121,143 @@ TEST_F(ScanRun, EveryThreadCountWritesTheSameBytes) {
               run_command(with({examples + "/promoters.fa"})).out + one.out);
 }
 
+// The same 20 motifs of 32 sites each, written in every format the
+// reader knows, find the same sites with the same scores and p-values:
+// as counts, and as probabilities (exact in binary, as 32 is a power of 2).
+TEST_F(ScanRun, EveryFormatOfTheSameCountsScansAlike) {
+    std::mt19937_64 random(14);
+    const int sites = 32;
+    std::string jaspar, transfac, columns, meme = "MEME version 4\n\nALPHABET= ACGT\n\n", homer, fasta = ">planted\n";
+    std::vector<std::string> pfm_files;
+    char number[40];
+    for (int i = 0; i < 20; ++i) {
+        const std::string id = "M" + std::to_string(i), name = "x" + std::to_string(i);
+        const std::size_t width = 5 + random() % 12;
+        std::vector<std::array<int, 4>> counts(width);
+        std::string consensus;
+        for (auto& column : counts) {
+            // Most sites share a base; the rest fall anywhere.
+            column = {0, 0, 0, 0};
+            const int favourite = static_cast<int>(random() % 4);
+            for (int k = 0; k < sites; ++k) ++column[random() % 3 == 0 ? random() % 4 : favourite];
+            consensus += "ACGT"[favourite];
+        }
+        for (int k = 0; k < 3; ++k) fasta += random_bases(random, 300) + consensus;
+        jaspar += ">" + id + "\t" + name + "\n";
+        std::string pfm;
+        for (int b = 0; b < 4; ++b) {
+            jaspar += std::string(1, "ACGT"[b]) + "  [";
+            for (const auto& column : counts) {
+                jaspar += " " + std::to_string(column[b]);
+                pfm += std::to_string(column[b]) + (&column == &counts.back() ? "\n" : " ");
+            }
+            jaspar += " ]\n";
+        }
+        pfm_files.push_back(dir / (id + "_" + name + ".pfm"));
+        write_file(pfm_files.back(), pfm);
+        transfac += "AC  " + id + "\nXX\nNA  " + name + "\nP0      A      C      G      T\n";
+        columns += ">" + id + "_" + name + "\n";
+        meme += "MOTIF " + id + " " + name + "\nletter-probability matrix: alength= 4 w= " + std::to_string(width) +
+                " nsites= " + std::to_string(sites) + " E= 0\n";
+        homer += ">" + consensus + "\t" + id + "_" + name + "\t5.0\n";
+        for (std::size_t p = 0; p < width; ++p) {
+            transfac += (p < 9 ? "0" : "") + std::to_string(p + 1);
+            for (int b = 0; b < 4; ++b) {
+                transfac += "\t" + std::to_string(counts[p][b]);
+                columns += std::to_string(counts[p][b]) + (b < 3 ? "\t" : "\n");
+                std::snprintf(number, sizeof number, "%.17g", counts[p][b] / double(sites));
+                meme += std::string(" ") + number;
+                homer += std::string(number) + (b < 3 ? "\t" : "\n");
+            }
+            transfac += "\t" + consensus.substr(p, 1) + "\n";
+            meme += "\n";
+        }
+        transfac += "XX\n//\n";
+        meme += "\n";
+    }
+    fasta += random_bases(random, 1000) + "\n";
+    write_file(dir / "planted.fa", fasta);
+    const std::pair<std::string, std::string> files[] = {{"all.jaspar", jaspar}, {"all.transfac", transfac},
+                                                         {"all.columns", columns}, {"all.meme", meme},
+                                                         {"all.homer", homer}};
+    for (const auto& [name, text] : files) write_file(dir / name, text);
+
+    const auto scanned = [&](std::vector<std::string> options) {
+        std::vector<std::string> args = {scan, "-p", "1e-3"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(dir / "planted.fa");
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+        return r.out;
+    };
+    const std::string expected = scanned({"-m", dir / "all.jaspar"});
+    for (int i = 0; i < 20; ++i)
+        EXPECT_NE(expected.find("\tM" + std::to_string(i) + "_x" + std::to_string(i) + "\t"), std::string::npos) << i;
+    EXPECT_GT(std::count(expected.begin(), expected.end(), '\n'), 100);
+    // Compared whole: a difference would print hundreds of lines.
+    std::vector<std::string> each_pfm;
+    for (const std::string& file : pfm_files) each_pfm.insert(each_pfm.end(), {"-m", file});
+    EXPECT_TRUE(scanned(each_pfm) == expected);
+    EXPECT_TRUE(scanned({"-m", dir / "all.transfac"}) == expected);
+    EXPECT_TRUE(scanned({"-m", dir / "all.columns"}) == expected);
+    EXPECT_TRUE(scanned({"-m", dir / "all.meme"}) == expected);
+    EXPECT_TRUE(scanned({"--sites", "32", "-m", dir / "all.homer"}) == expected);
+    EXPECT_FALSE(scanned({"-m", dir / "all.homer"}) == expected);  // 20 sites, not 32
+}
+
+// What --list shows, how identifiers are made unique and picked, and the
+// warning for a motif that can never be reported.
+TEST_F(ScanRun, ListsPicksAndWarnsAboutMotifs) {
+    write_file(dir / "a.jaspar", ">MA1 Alpha\nA [8 0 0 0 0 0]\nC [0 8 0 0 0 0]\nG [0 0 8 0 0 0]\nT [0 0 0 8 8 8]\n"
+                                 ">MA2 Beta\nA [1 0]\nC [0 1]\nG [0 0]\nT [0 0]\n");
+    write_file(dir / "b.meme", "MEME version 4\n\nMOTIF MA1 Alpha\nletter-probability matrix: alength= 4 w= 1 nsites= 4\n"
+                               "1 0 0 0\n\nMOTIF MA1_Alpha#2\nletter-probability matrix: alength= 4 w= 1\n0 1 0 0\n");
+    const command_result list = run_command({scan, "--list", "-m", dir / "a.jaspar", "-m", dir / "b.meme", "-m", tata()});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "MA1_Alpha\t6\tjaspar\t8\t0.000244\n"
+              "MA2_Beta\t2\tjaspar\t1\t0.0625\n"
+              "MA1_Alpha#2\t1\tmeme\t4\t0.25\n"
+              "MA1_Alpha#2#2\t1\tmeme\t20\t0.25\n"
+              "tata_box.sites\t12\tmatrix\tNA\t5.96e-08\n");
+    // Picked by identifier, by a suffixed one, by ID or NAME as the file gives it.
+    const auto picked = [&](std::vector<std::string> names) {
+        std::vector<std::string> args = {scan, "--list", "-m", dir / "a.jaspar", "-m", dir / "b.meme"};
+        for (const std::string& name : names) {
+            args.push_back("--motif");
+            args.push_back(name);
+        }
+        const command_result r = run_command(args);
+        std::string ids;
+        for (std::size_t at = 0; at < r.out.size(); at = r.out.find('\n', at) + 1)
+            ids += r.out.substr(at, r.out.find('\t', at) - at) + " ";
+        return r.status == 0 ? ids : r.err;
+    };
+    EXPECT_EQ(picked({"MA1_Alpha"}), "MA1_Alpha MA1_Alpha#2 ");
+    EXPECT_EQ(picked({"MA1_Alpha#2"}), "MA1_Alpha#2 MA1_Alpha#2#2 ");
+    EXPECT_EQ(picked({"Beta", "MA1_Alpha#2#2"}), "MA2_Beta MA1_Alpha#2#2 ");
+    EXPECT_EQ(picked({"Alpha"}), "MA1_Alpha MA1_Alpha#2 ");
+    EXPECT_EQ(picked({"MA2", "Gamma", "Delta"}), "motif_scan: no motif named 'Gamma' in the motif files given\n");
+
+    // A six-position motif can never reach p <= 1e-5: warned about, the rest scanned.
+    const command_result warned = run_command({scan, "-p", "1e-5", "-m", dir / "a.jaspar", "--motif", "MA1", "-m", tata(),
+                                               "--motif", "tata_box.sites",
+                                               examples + "/promoters.fa"});
+    EXPECT_EQ(warned.err, "motif_scan: warning: MA1_Alpha: no window can reach p <= 1e-05 (the best has p = 0.000244)\n");
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_EQ(warned.out, promoter_sites);
+    EXPECT_EQ(run_command({scan, "-s", "20", "-m", tata(), examples + "/promoters.fa"}).err,
+              "motif_scan: warning: tata_box.sites: no window can reach score 20 (the best scores 13.0613)\n");
+    // A gzip motif file from standard input.
+    EXPECT_EQ(run_command({scan, "--list", "-m", "-"}, gzip(read_file(dir / "a.jaspar"))).out,
+              "MA1_Alpha\t6\tjaspar\t8\t0.000244\nMA2_Beta\t2\tjaspar\t1\t0.0625\n");
+}
+
 TEST_F(ScanRun, HelpAndVersion) {
     const command_result help = run_command({scan, "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: motif_scan [options] -m MATRIX", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: motif_scan [options] -m MOTIFS", 0), 0u);
     EXPECT_EQ(run_command({scan, "-h"}).out, help.out);
     const command_result version = run_command({scan, "--version"});
     EXPECT_EQ(version.out, std::string("motif_scan ") + MOTIF_VERSION + "\n");
@@ -157,6 +283,10 @@ TEST_F(ScanRun, UsageErrorsExitWithTwo) {
         {{"-m", tata(), "-j", "1.5"}, "option -j: '1.5' is not a whole number of at least 1"},
         {{"-m", tata(), "--strand", "x"}, "option --strand: 'x' is not both, + or -"},
         {{"-m", tata(), "-x"}, "unknown option -x"},
+        {{"-m", tata(), "--format", "fasta"}, "option --format: 'fasta' is not matrix, jaspar, meme, transfac or homer"},
+        {{"-m", tata(), "--sites", "-2"}, "option --sites: '-2' is not a count above 0"},
+        {{"-m", "-"}, "standard input can hold the motifs or the sequences, not both"},
+        {{"-m", "-", "-"}, "standard input can hold the motifs or the sequences, not both"},
         {{"-m", tata(), "--bogus"}, "unknown option --bogus"},
     };
     for (const auto& c : cases) {
@@ -193,7 +323,7 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         // A matrix is refused before anything is written, wherever it stands.
         {{"-m", tata(), "-m", dir / "missing.matrix", fasta}, "", dir / "missing.matrix: No such file or directory"},
         {{"-m", tata(), "-m", dir / "bad.matrix", fasta}, "", dir / "bad.matrix: line 3: position 1: 'x' is not a number"},
-        {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: the matrix has no positions"},
+        {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: no motif in the file"},
         {{"-m", dir / "wide.matrix", fasta}, "",
          dir / "wide.matrix: line 1: more than 1000 positions"},
         // An unreadable FASTA file is reported; the others are still scanned.

@@ -71,10 +71,10 @@ std::string random_fasta(std::mt19937_64& random, const std::string& consensus) 
     return text;
 }
 
-matrix_file random_matrix(std::mt19937_64& random, std::size_t width, const std::string& consensus) {
+motif random_matrix(std::mt19937_64& random, std::size_t width, const std::string& consensus) {
     std::normal_distribution<double> score(-0.5, 1.0);
-    matrix_file file;
-    file.name = "m" + std::to_string(width);
+    motif file;
+    file.id = "m" + std::to_string(width);
     for (std::size_t p = 0; p < width; ++p) {
         std::array<double, 4> column;
         for (double& s : column) s = score(random);
@@ -168,7 +168,7 @@ TEST(PValue, AgreesWithBruteForceWithinTheGridsRounding) {
     std::mt19937_64 random(7);
     for (const std::size_t width : {1, 2, 5, 8, 12}) {
         for (int round = 0; round < (width == 12 ? 1 : 4); ++round) {
-            const matrix_file file = random_matrix(random, width, "");
+            const motif file = random_matrix(random, width, "");
             const scan_matrix m = prepare_matrix(file, {true, -1e9});
             EXPECT_DOUBLE_EQ(m.grid.step, 0.001);
             const std::size_t windows = std::size_t{1} << (2 * width);
@@ -201,7 +201,7 @@ TEST(PValue, AgreesWithBruteForceWithinTheGridsRounding) {
 TEST(PValue, ThresholdsReportExactlyTheWindowsWithin) {
     std::mt19937_64 random(11);
     const std::string bases = random_bases(random, 20000);
-    const matrix_file file = random_matrix(random, 8, "TATAAAAG");
+    const motif file = random_matrix(random, 8, "TATAAAAG");
     const scan_matrix all = prepare_matrix(file, {false, 1.0});
     for (const double limit : {1.0, 1e-1, 1e-2, 1e-3, 1e-4}) {
         std::size_t within = 0;
@@ -223,7 +223,7 @@ TEST(PValue, ThresholdsReportExactlyTheWindowsWithin) {
 TEST(PValue, WideSpreadsAndWidthsGetACoarserGrid) {
     std::mt19937_64 random(3);
     for (const std::size_t width : {30, 1000}) {
-        matrix_file file = random_matrix(random, width, "");
+        motif file = random_matrix(random, width, "");
         file.scores[0][1] = -5000;  // a spread no 0.001 grid can hold
         const scan_matrix m = prepare_matrix(file, {true, -1e12});
         EXPECT_GT(m.grid.step, 0.001);

@@ -5,9 +5,9 @@
 
 #include "scan.h"
 
-scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted) {
+scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
     scan_matrix m;
-    m.name = file.name;
+    m.name = file.id;
     m.scores = file.scores;
     m.width = file.scores.size();
     m.wanted = wanted;

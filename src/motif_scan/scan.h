@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "matrix_read.h"
+#include "motif.h"
 
 // Widest matrix scanned: the p-value grid and the per-column filter tables
 // grow with the width, and wider motifs are not matrices but genes.
@@ -60,8 +60,8 @@ struct scan_matrix {
 inline constexpr double units_to_threshold = 200;
 inline constexpr std::uint8_t filter_limit = 201;
 
-// Prepares a matrix file for scanning (width 1 to max_scan_width).
-scan_matrix prepare_matrix(const matrix_file& file, const threshold& wanted);
+// Prepares a motif for scanning (width 1 to max_scan_width).
+scan_matrix prepare_matrix(const motif& file, const threshold& wanted);
 
 // The p-value of a window of grid score x (x at least grid.lowest).
 inline double p_value(const score_grid& grid, std::int64_t x) {

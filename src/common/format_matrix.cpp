@@ -1,42 +1,15 @@
-// A byte-at-a-time reader: matrix files are small, and holding no more than
-// one field at a time keeps memory bounded whatever the file holds.
-#include "matrix_read.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+// The matrix files motif_matrix writes: four lines, A, C, G and T, of
+// '|'-closed fields, parsed a byte at a time.
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "bases.h"
-#include "report.h"
+#include "motif_parse.h"
 
 namespace {
 
 // Longer fields are refused: a number has no need of them.
 constexpr std::size_t max_field = 64;
-
-std::string quoted(const std::string& text) {
-    std::string shown;
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            shown += '?';
-        } else {
-            shown += c;
-        }
-    }
-    return "'" + shown + "'";
-}
-
-std::string file_name(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    const std::string suffix = ".matrix";
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-        name.resize(name.size() - suffix.size());
-    return name;
-}
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -53,7 +26,7 @@ struct parser {
     std::string text;           // the field being read
 
     bool fail(const std::string& reason) {
-        error = "line " + std::to_string(line + 1) + ": " + reason;
+        error = reason;
         return false;
     }
 
@@ -139,54 +112,25 @@ struct parser {
 
 }  // namespace
 
-bool read_matrix_fd(int fd, const std::string& path, std::size_t max_positions, matrix_file& matrix,
-                    std::string& error) {
-    matrix.name = file_name(path);
-    matrix.scores.clear();
-    parser p(max_positions, matrix.scores);
-    char block[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (got == 0) break;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (!p.take(block[i])) {
-                error = path + ": " + p.error;
-                return false;
-            }
-        }
+bool parse_matrix(motif_lines& lines, parse_context& context) {
+    motif m;
+    m.id = name_after_file(context.path, ".matrix");
+    m.names = {m.id};
+    m.format = motif_format::matrix;
+    m.line = 1;
+    parser p(context.how.max_width, m.scores);
+    std::string line;
+    while (lines.next(line)) {
+        for (const char c : line)
+            if (!p.take(c)) return lines.fail(p.error, p.line + 1);
+        if (!p.take('\n')) return lines.fail(p.error, p.line + 1);
     }
-    if (!p.finish()) {
-        error = path + ": " + p.error;
+    if (!lines.error.empty() || !lines.read_failure.empty()) return false;
+    if (!p.finish()) return lines.fail(p.error, p.line + 1);
+    if (m.scores.empty()) {
+        lines.error = "the matrix has no positions";
         return false;
     }
-    return true;
-}
-
-bool read_matrix_file(const std::string& path, std::size_t max_positions, matrix_file& matrix, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool read = read_matrix_fd(fd, path, max_positions, matrix, error);
-    ::close(fd);
-    return read;
-}
-
-bool load_matrix(const char* program, const std::string& path, std::size_t max_positions, matrix_file& matrix) {
-    std::string error;
-    if (!read_matrix_file(path, max_positions, matrix, error)) {
-        print_error(program, error);
-        return false;
-    }
-    if (matrix.scores.empty()) {
-        print_error(program, path + ": the matrix has no positions");
-        return false;
-    }
+    context.into.push_back(std::move(m));
     return true;
 }

@@ -12,7 +12,7 @@ constexpr std::size_t compressed_block = 1 << 18;
 
 // Fills input.held with the next bytes of the file; returns false with
 // `error` set on a read error. At the end of the file sets at_end.
-bool fill(sequence_input& input, std::string& error) {
+bool fill(input_file& input, std::string& error) {
     input.held.resize(compressed_block);
     input.held_from = 0;
     for (;;) {
@@ -31,7 +31,7 @@ bool fill(sequence_input& input, std::string& error) {
 
 // Inflates up to `size` bytes. A failure is kept in input.failure and
 // reported once the text inflated before it has been handed out.
-long inflate_some(sequence_input& input, char* data, std::size_t size, std::string& error) {
+long inflate_some(input_file& input, char* data, std::size_t size, std::string& error) {
     z_stream& z = input.stream;
     z.next_out = reinterpret_cast<Bytef*>(data);
     z.avail_out = static_cast<uInt>(size);
@@ -67,18 +67,24 @@ long inflate_some(sequence_input& input, char* data, std::size_t size, std::stri
 
 }  // namespace
 
-bool open_input(const std::string& path, sequence_input& input, std::string& error) {
-    input = sequence_input{};
-    if (path == "-") {
-        input.name = "standard input";
-        input.fd = 0;
-    } else {
-        input.name = path;
-        input.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (input.fd < 0) {
-            error = path + ": " + std::strerror(errno);
-            return false;
-        }
+bool open_input(const std::string& path, input_file& input, std::string& error) {
+    if (path == "-") return open_input_fd(0, "standard input", input, error);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        input = input_file{};
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return open_input_fd(fd, path, input, error);
+}
+
+bool open_input_fd(int fd, const std::string& name, input_file& input, std::string& error) {
+    input = input_file{};
+    input.name = name;
+    input.fd = fd;
+    if (fd < 0) {
+        error = name + ": " + std::strerror(errno);
+        return false;
     }
     // Two bytes tell gzip (1f 8b) from text; a read may return fewer.
     input.held.resize(compressed_block);
@@ -112,7 +118,7 @@ bool open_input(const std::string& path, sequence_input& input, std::string& err
     return true;
 }
 
-long read_input(sequence_input& input, char* data, std::size_t size, std::string& error) {
+long read_input(input_file& input, char* data, std::size_t size, std::string& error) {
     if (!input.failure.empty()) {
         error = input.failure;
         return -1;
@@ -137,7 +143,7 @@ long read_input(sequence_input& input, char* data, std::size_t size, std::string
     }
 }
 
-void close_input(sequence_input& input) {
+void close_input(input_file& input) {
     if (input.gzip) inflateEnd(&input.stream);
     if (input.fd > 0) ::close(input.fd);
     input.fd = -1;

@@ -1,5 +1,5 @@
-// Reading a sequence file, plain or gzip-compressed (also bgzip: several
-// members one after another), told apart by its first bytes.
+// Reading a file, plain or gzip-compressed (also bgzip: several members one
+// after another), told apart by its first bytes: FASTA and motif files alike.
 #pragma once
 
 #include <zlib.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct sequence_input {
+struct input_file {
     std::string name;  // for errors: the path, or "standard input"
     int fd = -1;
     bool gzip = false;
@@ -22,10 +22,14 @@ struct sequence_input {
 
 // Opens `path` ("-" for standard input). On failure returns false with
 // `error` set to "NAME: reason".
-bool open_input(const std::string& path, sequence_input& input, std::string& error);
+bool open_input(const std::string& path, input_file& input, std::string& error);
+
+// The same for a file open on `fd`, which close_input closes (unless it is
+// standard input), named `name` in errors; a negative fd reports errno.
+bool open_input_fd(int fd, const std::string& name, input_file& input, std::string& error);
 
 // Reads up to `size` bytes of the file's text. Returns how many (0 at its
 // end), or -1 with `error` set.
-long read_input(sequence_input& input, char* data, std::size_t size, std::string& error);
+long read_input(input_file& input, char* data, std::size_t size, std::string& error);
 
-void close_input(sequence_input& input);
+void close_input(input_file& input);

@@ -1,0 +1,58 @@
+// Motifs as the programs use them, and the one reader of the files that hold
+// them: the matrix files motif_matrix writes, and the JASPAR, MEME, TRANSFAC
+// and HOMER formats of the motif databases, plain or gzip-compressed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class motif_format { matrix, jaspar, meme, transfac, homer };
+
+// The names --format takes and --list prints, in motif_format order.
+inline constexpr const char* format_names[] = {"matrix", "jaspar", "meme", "transfac", "homer"};
+
+// The format of a name in format_names, or none.
+std::optional<motif_format> format_named(const std::string& name);
+
+struct motif {
+    std::string id;                    // the identifier printed: unique within a run once loaded
+    std::vector<std::string> names;    // as the file gives them (ID, NAME, ...): what --motif also matches
+    motif_format format = motif_format::matrix;
+    double sites = 0;                  // the site count the scores stand for; 0 where the file gave scores
+    std::size_t line = 0;              // where the motif starts in its file
+    std::vector<std::array<double, 4>> scores;  // per position, per base in base order
+};
+
+// How motif files are read.
+struct motif_reading {
+    std::optional<motif_format> format;  // forced; otherwise told from the content
+    double sites = 20;                   // probabilities become counts for this many sites where the file gives none
+    std::size_t max_width = 1000;        // wider motifs are refused
+    std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
+};
+
+// Appends every motif of the file at `path` to `into`, identified as its
+// format names it (not yet made unique). On failure returns false with
+// `error` set to "PATH: reason" or "PATH: line N: reason"; `into` may then
+// hold some of the file's motifs.
+bool read_motif_file(const std::string& path, const motif_reading& how, std::vector<motif>& into, std::string& error);
+
+// The same for a file already open on `fd` (left open), named `path`.
+bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
+                   std::string& error);
+
+// Score of a base at a position from counts, the rule motif_matrix uses:
+// ln(((count + 0.25) / (total + 1)) / 0.25), total the position's count of
+// all bases; a position without counts scores 0 for every base.
+std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts);
+
+// Reads every file in `paths` in order for `program`, makes identifiers
+// unique (a repeated one gets "#2", "#3", ... in load order), and keeps the
+// motifs whose identifier, pre-suffix identifier or one of whose names is
+// in `wanted` (all of them if it is empty). Reports a failure, or a wanted
+// name that no motif has, as one line and returns false.
+bool load_motifs(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
+                 const std::vector<std::string>& wanted, std::vector<motif>& motifs);
