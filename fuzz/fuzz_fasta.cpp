@@ -1,28 +1,36 @@
 // Any bytes as FASTA: the fast scan, reading the text in blocks and scanning
-// it in batches of sizes the input picks, must write exactly what the plain
-// scan writes, or refuse the text if its first line that is not empty is no
-// header.
+// it in batches of sizes the input picks, with loops it picks among those
+// the processor has, must write exactly what the plain scan writes, or
+// refuse the text if its first line that is not empty is no header.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "scan.h"
+#include "kernels.h"
 #include "scan_paths.h"
+#include "scanning.h"
 
 namespace {
 
-// Matrices of widths 1, 3 and 9, loose enough that most texts of bases have sites.
+// Eight motifs of widths 1 to 40 at once, loose enough that most texts of
+// bases have sites: among them one whose scores are all equal and one with
+// positions that score 0.
 std::vector<scan_matrix> matrices(bool by_score) {
     std::vector<scan_matrix> all;
     const double scores[4] = {0.9, -0.4, 0.2, -1.3};
-    for (const std::size_t width : {3, 1, 9}) {
-        motif file;
-        file.id = "w" + std::to_string(width);
-        for (std::size_t p = 0; p < width; ++p)
-            file.scores.push_back({scores[p % 4], scores[(p + 1) % 4], scores[(p + 2) % 4], scores[(p + 3) % 4]});
-        all.push_back(prepare_matrix(file, by_score ? threshold{true, 0.5} : threshold{false, 0.3}));
+    const std::size_t widths[] = {3, 1, 9, 2, 17, 5, 40, 6};
+    for (std::size_t k = 0; k < 8; ++k) {
+        motif m;
+        m.id = "w" + std::to_string(widths[k]);
+        for (std::size_t p = 0; p < widths[k]; ++p) {
+            m.scores.push_back({scores[(p + k) % 4], scores[(p + k + 1) % 4], scores[(p + k + 2) % 4], scores[(p + k + 3) % 4]});
+            if (k == 5) m.scores.back() = {0.5, 0.5, 0.5, 0.5};
+            if (k == 7 && p % 2) m.scores.back() = {0, 0, 0, 0};
+        }
+        all.push_back(prepare_matrix(m, by_score ? threshold{true, 0.5 + 0.1 * static_cast<double>(widths[k])}
+                                                 : threshold{false, 0.3}));
     }
     return all;
 }
@@ -45,13 +53,15 @@ bool headless(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     // The first two bytes pick the batch and block sizes, the threshold, the
-    // strands and the threads.
+    // strands, the threads and the loops.
     static const std::vector<scan_matrix> by_p = matrices(false), by_score = matrices(true);
+    static const std::vector<const scan_kernels*> kernels = available_kernels();
     scan_settings settings;
     settings.batch_bytes = 1 + data[0] % 64;
     settings.read_bytes = 1 + data[1] % 32;
     settings.threads = data[0] >= 240 ? 2 : 1;  // threads are slow to fuzz: a few inputs get them
     settings.minus = (data[1] & 0x40) == 0;
+    settings.kernels = kernels[(data[0] / 64 + data[1] / 32) % kernels.size()];
     const std::vector<scan_matrix>& chosen = data[1] & 0x80 ? by_score : by_p;
     const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
 
@@ -61,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr, "fuzz_fasta: the text was %s\n", refused ? "refused" : "not refused");
         std::abort();
     }
-    if (!refused && fast != plain_scan(text, chosen, settings)) {
-        std::fprintf(stderr, "fuzz_fasta: the fast scan differs from the plain scan\n");
+    if (!refused && fast != plain_text(text, chosen, settings)) {
+        std::fprintf(stderr, "fuzz_fasta: the fast scan (%s) differs from the plain scan\n", settings.kernels->name);
         std::abort();
     }
     return 0;

@@ -10,7 +10,8 @@
 #include "gzip.h"
 #include "helpers.h"
 #include "run_command.h"
-#include "scan.h"
+#include "scan_paths.h"
+#include "scanning.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ TEST_F(ScanRun, EveryThreadCountWritesTheSameBytes) {
         ASSERT_TRUE(read_motif_file(path, {}, file, error)) << error;
         matrices.push_back(prepare_matrix(file[0], {false, 0.002}));
     }
-    EXPECT_EQ(one.out, plain_scan(fasta, matrices, {}));
+    EXPECT_TRUE(one.out == plain_text(fasta, matrices, {}));
     for (const char* threads : {"2", "3", "8"}) {
         EXPECT_EQ(run_command(with({"-j", threads, dir / "big.fa"})).out, one.out) << threads;
     }
@@ -310,6 +311,7 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         wide += '\n';
     }
     write_file(dir / "wide.matrix", wide);
+    write_file(dir / "huge.matrix", "A|1e300|\nC|1|\nG|1|\nT|1|\n");
     const std::string fasta = examples + "/promoters.fa";
     write_file(dir / "headless.fa", "\n  \r\nACGT\n>a\nACGT\n");
     write_file(dir / "corrupt.fa.gz", "\x1f\x8b" + std::string(30, 'x'));
@@ -326,6 +328,7 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: no motif in the file"},
         {{"-m", dir / "wide.matrix", fasta}, "",
          dir / "wide.matrix: line 1: more than 1000 positions"},
+        {{"-m", dir / "huge.matrix", fasta}, "", "motif huge: a score of 1e+300 is beyond +-1e9, not a log-odds"},
         // An unreadable FASTA file is reported; the others are still scanned.
         {{"-m", tata(), dir / "missing.fa", fasta}, promoter_sites, dir / "missing.fa: No such file or directory"},
         {{"-m", tata(), dir.path, fasta}, promoter_sites, dir.path + ": Is a directory"},

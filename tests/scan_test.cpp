@@ -1,15 +1,21 @@
-// The fast scan against the plain one on generated FASTA, the two filter
-// paths against each other, and p-values against brute force.
+// The fast scan, with each set of loops the processor has, against the
+// plain one on generated FASTA; each set's filter against its definition;
+// p-values against brute force, and the grid's pruned tail against the
+// whole one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "scan.h"
+#include "kernels.h"
+#include "output.h"
 #include "scan_paths.h"
+#include "scanning.h"
 
 namespace {
 
@@ -91,74 +97,149 @@ std::string random_bases(std::mt19937_64& random, std::size_t length) {
     return bases;
 }
 
-TEST(Scan, FastPathAgreesWithPlainPathOnGeneratedFasta) {
+// A motif of the kind given: random scores favouring a consensus, all four
+// scores equal at every position, or some positions without counts (0).
+motif special_matrix(std::mt19937_64& random, std::size_t width, const std::string& consensus, int kind) {
+    motif m = random_matrix(random, width, consensus);
+    for (std::size_t p = 0; p < width; ++p) {
+        if (kind == 1) m.scores[p] = {-0.3, -0.3, -0.3, -0.3};
+        if (kind == 2 && random() % 3 == 0) m.scores[p] = {0, 0, 0, 0};
+    }
+    return m;
+}
+
+TEST(Scan, EveryPathAgreesWithThePlainScanOnGeneratedFasta) {
+    const std::vector<const scan_kernels*> kernels = available_kernels();
     std::mt19937_64 random(8122026);
     int sites = 0;
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 36; ++round) {
         const std::string consensus = random_bases(random, 12);
-        // Widths 1 to 31, and one wider than most records.
-        std::vector<std::size_t> widths = {1 + random() % 4, 6 + random() % 8, 12 + random() % 20};
-        if (round % 5 == 0) widths.push_back(1000 + random() % 2000);
-        std::shuffle(widths.begin(), widths.end(), random);
+        // Many motifs of widths 1 to 40, and in some rounds one as wide as
+        // any that is scanned, mostly wider than the records.
+        std::vector<std::size_t> widths;
+        for (int k = 0; k < 10; ++k) widths.push_back(1 + random() % (k < 3 ? 6 : 40));
+        if (round % 6 == 0) widths.push_back(round % 12 == 0 ? max_scan_width : 100 + random() % 900);
         threshold wanted;
-        switch (round % 4) {
+        switch (round % 6) {
         case 0: wanted = {false, 1e-3}; break;
         case 1: wanted = {false, 0.2}; break;
         case 2: wanted = {true, 4.0}; break;
-        default: wanted = {true, -1e9}; break;  // every window of bases
+        case 3: wanted = {true, -1e9}; break;   // below the worst window: every window of bases
+        case 4: wanted = {false, 1e-5}; break;  // above the best of the short motifs
+        default: wanted = {true, 1e9}; break;   // above the best of every motif
         }
         std::vector<scan_matrix> matrices;
-        for (std::size_t w : widths) matrices.push_back(prepare_matrix(random_matrix(random, w, consensus), wanted));
+        for (const std::size_t w : widths)
+            matrices.push_back(prepare_matrix(special_matrix(random, w, consensus, static_cast<int>(random() % 5)), wanted));
         const std::string fasta = random_fasta(random, consensus);
 
         scan_settings plain_settings;
         plain_settings.plus = round % 7 != 1;
         plain_settings.minus = round % 7 != 2;
-        const std::string expected = plain_scan(fasta, matrices, plain_settings);
+        const std::string expected = plain_text(fasta, matrices, plain_settings);
         sites += static_cast<int>(std::count(expected.begin(), expected.end(), '\n'));
         // Batches and read blocks from one byte to the whole text, split
         // anywhere: within lines, headers and windows.
         const std::size_t sizes[][2] = {{1, 1}, {7, 3}, {64, 17}, {1 + random() % 5000, 1 + random() % 5000}, {1 << 20, 1 << 20}};
         for (const auto& size : sizes) {
-            // Threads on one-byte batches would only test the machine's patience.
-            for (const unsigned threads : {1u, size[0] < 64 ? 1u : 3u}) {
-                for (const bool vector : {true, false}) {
+            for (const scan_kernels* k : kernels) {
+                // Threads on one-byte batches would only test the machine's patience.
+                for (const unsigned threads : {1u, 2u, 3u}) {
+                    if (threads > 1 && size[0] < 64) continue;
                     scan_settings settings = plain_settings;
                     settings.batch_bytes = size[0];
                     settings.read_bytes = size[1];
                     settings.threads = threads;
-                    settings.vector = vector;
+                    settings.kernels = k;
                     SCOPED_TRACE("round " + std::to_string(round) + ", batches of " + std::to_string(size[0]) +
                                  ", blocks of " + std::to_string(size[1]) + ", " + std::to_string(threads) +
-                                 " threads, vector " + std::to_string(vector));
-                    ASSERT_EQ(fast_scan(fasta, matrices, settings), expected);
+                                 " threads, " + k->name);
+                    ASSERT_TRUE(fast_scan(fasta, matrices, settings) == expected);
                 }
             }
         }
     }
-    EXPECT_GT(sites, 5000);  // the comparison saw plenty of sites
+    EXPECT_GT(sites, 50000);  // the comparison saw plenty of sites
 }
 
-TEST(Scan, FilterPathsAgreeWindowByWindow) {
-    if (!vector_paths_available()) GTEST_SKIP() << "no AVX2 here";
+// Each set of loops: the codes it prepares and the windows its filter lets
+// through, against their definitions one window at a time; and no window
+// that reaches the threshold is ever held back.
+TEST(Scan, EachKernelMatchesItsDefinitionWindowByWindow) {
     std::mt19937_64 random(42);
-    for (int round = 0; round < 200; ++round) {
-        const std::size_t width = 1 + random() % 40;
-        const scan_matrix m = prepare_matrix(random_matrix(random, width, random_bases(random, width)),
-                                             {false, std::pow(10.0, -static_cast<double>(random() % 8))});
-        const std::size_t count = 1 + random() % 500;
-        std::vector<std::uint8_t> codes(count + width + code_padding, 4);
-        for (std::size_t i = 0; i < count + width - 1; ++i) codes[i] = random() % 50 == 0 ? 4 : random() % 4;
-        std::vector<std::uint64_t> vector_masks((count + 31) / 32), portable_masks(vector_masks.size());
-        filter_windows(m, codes.data(), count, vector_masks.data(), true);
-        filter_windows(m, codes.data(), count, portable_masks.data(), false);
-        ASSERT_EQ(vector_masks, portable_masks) << "round " << round;
+    for (const scan_kernels* k : available_kernels()) {
+        for (int round = 0; round < 150; ++round) {
+            SCOPED_TRACE(std::string(k->name) + ", round " + std::to_string(round));
+            const std::size_t width = 1 + random() % 60;
+            const threshold wanted = round % 3 == 0 ? threshold{true, -1 - static_cast<double>(random() % 8)}
+                                                    : threshold{false, std::pow(10.0, -static_cast<double>(random() % 8))};
+            const scan_matrix m = prepare_matrix(special_matrix(random, width, random_bases(random, width), round % 4), wanted);
+            const std::size_t blocks = 1 + random() % 8, n = 64 * (blocks + 2);
+            std::vector<std::uint8_t> codes(n + code_padding, 4);
+            for (std::size_t i = 0; i < n; ++i) codes[i] = random() % 40 == 0 ? 4 : random() % 4;
+            std::vector<std::uint8_t> grouped(n + code_padding);
+            std::vector<std::uint64_t> bad(n / 64), masks(blocks);
+            std::vector<passed_block> passed(blocks);
+            k->prepare(codes.data(), n, grouped.data(), bad.data());
+            for (std::size_t i = 0; i < n; ++i) {
+                const unsigned a = codes[i] & 3, b = codes[i + 1] & 3, c = codes[i + 2] & 3;
+                ASSERT_EQ(grouped[i], k->pairs ? a << 2 | b : a << 4 | b << 2 | c) << i;
+                ASSERT_EQ(bad[i / 64] >> (i % 64) & 1, codes[i] == 4) << i;
+            }
+            for (const bool minus : {false, true}) {
+                const strand_filter& f = minus ? m.reverse : m.forward;
+                std::fill(masks.begin(), masks.end(), 0);
+                const std::size_t count = k->filter(f, grouped.data(), blocks, passed.data());
+                for (std::size_t p = 0; p < count; ++p) {
+                    ASSERT_TRUE(passed[p].mask != 0 && passed[p].block < blocks && (p == 0 || passed[p].block > passed[p - 1].block));
+                    masks[passed[p].block] = passed[p].mask;
+                }
+                for (std::size_t i = 0; i < 64 * blocks; ++i) {
+                    const bool passes = masks[i / 64] >> (i % 64) & 1;
+                    ASSERT_EQ(passes, window_units(f, k->pairs, grouped.data() + i) <= filter_limit) << i;
+                    const bool bases_only = std::all_of(codes.begin() + i, codes.begin() + i + width, [](auto c) { return c < 4; });
+                    double score;
+                    std::int64_t cell;
+                    if (bases_only && !m.hopeless && check_window(m, codes.data() + i, minus, score, cell)) {
+                        ASSERT_TRUE(passes) << "a window that reaches the threshold is held back at " << i;
+                    }
+                }
+            }
+        }
+        const std::string bytes = "AcgTNn-x" + std::string(300, 'G') + "acgtACGTryN\x80\xff\x01";
+        std::vector<std::uint8_t> fast(bytes.size()), portable(bytes.size());
+        k->encode(bytes.data(), bytes.size(), fast.data());
+        portable_kernels().encode(bytes.data(), bytes.size(), portable.data());
+        EXPECT_EQ(fast, portable);
+    }
+}
 
-        const std::string bytes = "AcgTNn-x" + std::string(300, 'G') + "acgtACGTryN";
-        std::vector<std::uint8_t> vector_codes(bytes.size()), portable_codes(bytes.size());
-        encode_bases(bytes.data(), bytes.size(), vector_codes.data(), true);
-        encode_bases(bytes.data(), bytes.size(), portable_codes.data(), false);
-        ASSERT_EQ(vector_codes, portable_codes);
+// Printing a number through std::to_chars gives what printf's %g gives.
+TEST(Scan, NumbersPrintAsPrintfPrintsThem) {
+    std::mt19937_64 random(9);
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1e-300, 4.9e-324, 1e300, 123456.5, 999999.5, 9.9995e-5,
+                                  0.00099995, 13.0613, 5.96e-08, 1.0 / 3, 2.0 / 3, 1e-5, 100000, 1000000, 0.0001};
+    for (int k = 0; k < 100000; ++k) {
+        std::uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (std::isfinite(value)) values.push_back(value);
+        values.push_back(std::ldexp(static_cast<double>(random() % 2000000) - 1000000, -static_cast<int>(random() % 40)));
+    }
+    // Rounding ties and near-ties, exactly representable: d.dd5 x 2^-k.
+    for (int k = 0; k < 20000; ++k) {
+        const double tie = (static_cast<double>(random() % 100000) * 10 + 5) / 1e4;
+        values.push_back(std::ldexp(std::nearbyint(std::ldexp(tie, 30)), -30));
+        values.push_back(std::nextafter(values.back(), 0.0));
+        values.push_back(static_cast<double>(random() % 2000001) / 8 - 125000);
+    }
+    for (const double v : values) {
+        for (const int precision : {3, 6}) {
+            char expected[64], got[64];
+            std::snprintf(expected, sizeof expected, "%.*g", precision, v);
+            *format_general(got, v, precision) = '\0';
+            ASSERT_STREQ(got, expected) << v;
+        }
     }
 }
 
@@ -230,6 +311,33 @@ TEST(PValue, WideSpreadsAndWidthsGetACoarserGrid) {
         EXPECT_LE(m.grid.tail.size(), (std::size_t{1} << 21) + width + 1);
         EXPECT_NEAR(m.grid.tail.front(), 1.0, 1e-9);
         EXPECT_TRUE(std::is_sorted(m.grid.tail.rbegin(), m.grid.tail.rend()));
+    }
+}
+
+// The grid's tail from a grid score on is the whole distribution's, bit
+// for bit; and the coarse bound on the threshold is never above it.
+TEST(PValue, PrunedTailsEqualTheWholeDistributions) {
+    std::mt19937_64 random(15);
+    for (int round = 0; round < 60; ++round) {
+        const std::size_t width = 1 + random() % 25;
+        const motif m = special_matrix(random, width, random_bases(random, width), round % 3);
+        const score_grid whole = build_score_grid(m.scores);
+        const std::int64_t highest = whole.lowest + static_cast<std::int64_t>(whole.tail.size()) - 1;
+        for (int k = 0; k < 5; ++k) {
+            const std::int64_t from = whole.lowest + static_cast<std::int64_t>(random() % whole.tail.size());
+            const score_grid top = build_score_grid(m.scores, from);
+            ASSERT_EQ(top.lowest, from);
+            ASSERT_TRUE(std::equal(top.tail.begin(), top.tail.end(), whole.tail.begin() + (from - whole.lowest), whole.tail.end()))
+                << "round " << round << ", from " << from;
+            const double p = std::pow(10.0, -static_cast<double>(random() % 12)) * (1 + random() % 9);
+            const std::int64_t bound = lowest_cell_within(build_score_grid(m.scores, INT64_MAX), p);
+            ASSERT_GE(bound, whole.lowest);
+            ASSERT_LE(bound, highest);
+            if (p < 1) {
+                ASSERT_GT(p_value(whole, bound), p) << "round " << round << ", p " << p;
+            }
+        }
+        EXPECT_EQ(build_score_grid(m.scores, highest + 1000).tail.size(), 1u);
     }
 }
 

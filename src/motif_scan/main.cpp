@@ -14,9 +14,11 @@
 
 #include "fasta.h"
 #include "input.h"
+#include "kernels.h"
+#include "output.h"
 #include "pipeline.h"
 #include "report.h"
-#include "scan.h"
+#include "scanning.h"
 #include "write_all.h"
 
 namespace {
@@ -167,7 +169,8 @@ bool scan_file(const std::string& path, std::size_t carry, pipeline& scans, cons
         print_error(program, error);
         return false;
     }
-    fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
+    fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); },
+                        settings.kernels ? *settings.kernels : best_kernels());
     std::vector<char> block(settings.read_bytes);
     bool ok = true;
     for (;;) {
@@ -234,6 +237,14 @@ int main(int argc, char** argv) {
     std::vector<scan_matrix> matrices;
     std::size_t widest = 0;
     for (const motif& m : motifs) {
+        for (const auto& column : m.scores)
+            for (const double s : column)
+                if (std::fabs(s) > max_scan_score) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "%g", s);
+                    print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
+                    return 1;
+                }
         matrices.push_back(prepare_matrix(m, line.wanted));
         widest = std::max(widest, m.scores.size());
     }
@@ -241,7 +252,10 @@ int main(int argc, char** argv) {
     for (const scan_matrix& m : matrices) warn_if_hopeless(m, line.wanted);
 
     bool ok = true;
-    pipeline scans(matrices, line.settings);
+    pipeline scans(
+        matrices, line.settings,
+        [&](const sequence_batch& batch, const site& s, std::string& out) { append_site(out, batch, s, matrices[s.matrix]); },
+        1);
     for (const std::string& path : line.inputs) {
         if (scans.output_failed()) break;
         ok = scan_file(path, widest - 1, scans, line.settings) && ok;

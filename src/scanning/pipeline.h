@@ -13,23 +13,34 @@
 #include <vector>
 
 #include "fasta.h"
-#include "scan.h"
+#include "kernels.h"
+#include "scanning.h"
 
 // Per thread: what scanning a batch needs beyond the batch.
 struct scan_scratch {
-    std::vector<std::uint8_t> codes;
-    std::vector<std::uint64_t> masks;
+    std::vector<std::uint8_t> codes, grouped;
+    std::vector<std::uint64_t> bad;
+    std::vector<passed_block> passed;
+    std::vector<std::size_t> offsets;
+    std::vector<std::uint32_t> clean;
     std::vector<site> found;
 };
 
-// Scans every piece of `batch` and appends the lines of its sites, in
-// output order, to `out`; calls `spill(out)` whenever out grows past a few
-// megabytes (a loose threshold), which may write it and empty it.
+// What becomes of a site: its text appended to `out` (or nothing).
+using site_reporter = std::function<void(const sequence_batch& batch, const site& s, std::string& out)>;
+
+// Scans every piece of `batch` and reports its sites in output order:
+// records as given, then by start, motif and strand. Calls `spill(out)`
+// whenever out grows past a few megabytes (a loose threshold), which may
+// write it and empty it.
 void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& matrices, const scan_settings& settings,
-                scan_scratch& scratch, std::string& out, const std::function<void(std::string&)>& spill);
+                scan_scratch& scratch, const site_reporter& report, std::string& out,
+                const std::function<void(std::string&)>& spill);
 
 struct pipeline {
-    pipeline(const std::vector<scan_matrix>& matrices, const scan_settings& settings);
+    // The reported text goes to `output_fd`.
+    pipeline(const std::vector<scan_matrix>& matrices, const scan_settings& settings, site_reporter report,
+             int output_fd);
     ~pipeline();
 
     // Takes a full batch to be scanned, and leaves an empty one in its place.
@@ -47,6 +58,8 @@ struct pipeline {
 
     const std::vector<scan_matrix>& matrices;
     const scan_settings& settings;
+    site_reporter report;
+    int output_fd;
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<std::uint64_t, sequence_batch>> waiting;

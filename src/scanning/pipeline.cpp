@@ -6,7 +6,8 @@
 
 #include "write_all.h"
 
-pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s) : matrices(m), settings(s) {
+pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s, site_reporter r, int fd)
+    : matrices(m), settings(s), report(std::move(r)), output_fd(fd) {
     if (settings.threads <= 1) return;
     workers.reserve(settings.threads);
     for (unsigned t = 0; t < settings.threads; ++t) workers.emplace_back(&pipeline::work, this);
@@ -17,7 +18,7 @@ pipeline::~pipeline() { finish(); }
 void pipeline::write_out(std::string& text) {
     // Only the thread whose turn it is writes; the lock only publishes a failure.
     if (!text.empty() && !output_failed()) {
-        if (const int error = write_all(settings.output_fd, text.data(), text.size())) {
+        if (const int error = write_all(output_fd, text.data(), text.size())) {
             std::lock_guard<std::mutex> held(lock);
             write_error = error;
         }
@@ -38,7 +39,7 @@ void pipeline::wait_for_turn(std::uint64_t index) {
 void pipeline::hand_over(sequence_batch& full) {
     if (workers.empty()) {
         std::string out;
-        scan_batch(full, matrices, settings, own_scratch, out, [&](std::string& text) { write_out(text); });
+        scan_batch(full, matrices, settings, own_scratch, report, out, [&](std::string& text) { write_out(text); });
         write_out(out);
         return;
     }
@@ -66,7 +67,7 @@ void pipeline::work() {
         changed.notify_all();
         held.unlock();
 
-        scan_batch(batch, matrices, settings, scratch, out, [&](std::string& text) {
+        scan_batch(batch, matrices, settings, scratch, report, out, [&](std::string& text) {
             wait_for_turn(index);
             write_out(text);
         });

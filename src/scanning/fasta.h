@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct scan_kernels;
+
 // A stretch of one record's positions held in a batch.
 struct sequence_piece {
     std::string record;            // the record's name
@@ -35,7 +37,9 @@ struct fasta_reader {
     // every window lies whole in the batch where it starts, and each batch's
     // sites come in order. `hand_over` takes a full batch and leaves an empty
     // one in its place.
-    fasta_reader(std::size_t batch_bytes, std::size_t carry, std::function<void(sequence_batch&)> hand_over);
+    // `kernels` copy the sequence lines.
+    fasta_reader(std::size_t batch_bytes, std::size_t carry, std::function<void(sequence_batch&)> hand_over,
+                 const scan_kernels& kernels);
 
     // Reads the next block of a file; returns false, with `error` set to
     // "line N: reason", if the file is not FASTA.
@@ -45,6 +49,7 @@ struct fasta_reader {
 
     std::size_t batch_bytes, carry;
     std::function<void(sequence_batch&)> hand_over;
+    const scan_kernels& kernels;
     sequence_batch batch;  // its last piece is the record being read, once its name is known
     enum { before_records, line_start, header_name, header_rest, sequence } where = before_records;
     bool at_line_start = true;  // before the first record

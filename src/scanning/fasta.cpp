@@ -1,16 +1,15 @@
 #include "fasta.h"
 
+#include "kernels.h"
+
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
-// Room past batch_bytes: a 16-byte copy may start at the last byte.
-constexpr std::size_t slack = 16;
+// Room past batch_bytes for the copy's whole vectors.
+constexpr std::size_t slack = 64;
 // Batches of many small records are handed over before their pieces pile up.
 constexpr std::size_t max_pieces = 1 << 16;
 
@@ -18,8 +17,10 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 }  // namespace
 
-fasta_reader::fasta_reader(std::size_t batch, std::size_t carry_bytes, std::function<void(sequence_batch&)> give)
-    : batch_bytes(std::max<std::size_t>(batch, carry_bytes + 1)), carry(carry_bytes), hand_over(std::move(give)) {
+fasta_reader::fasta_reader(std::size_t batch, std::size_t carry_bytes, std::function<void(sequence_batch&)> give,
+                           const scan_kernels& loops)
+    : batch_bytes(std::max<std::size_t>(batch, carry_bytes + 1)), carry(carry_bytes), hand_over(std::move(give)),
+      kernels(loops) {
     this->batch.bytes.resize(batch_bytes + slack);
 }
 
@@ -66,33 +67,25 @@ const char* fasta_reader::copy_sequence(const char* from, const char* end) {
             out = batch.bytes.data() + batch.used;
             full = batch.bytes.data() + batch_bytes;
         }
-#if defined(__SSE2__)
-        // Sixteen bytes are copied at once; those from the first line feed,
-        // blank, tab, carriage return or other control byte on are then
-        // taken one at a time.
-        if (end - from >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-            const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(0x20)), bytes);
-            const unsigned special = static_cast<unsigned>(_mm_movemask_epi8(low));
-            if (special == 0) {
-                from += 16;
-                out += 16;
-                continue;
+        // Whole stretches of lines at once, then a few bytes one at a time.
+        std::size_t written;
+        from += kernels.copy_positions(from, static_cast<std::size_t>(end - from), out,
+                                       static_cast<std::size_t>(full - out), written);
+        out += written;
+        for (const char* stop = std::min(end, from + 64); from < stop && out < full;) {
+            const char c = *from++;
+            if (static_cast<unsigned char>(c) > 0x20) {
+                *out++ = c;
+            } else if (c == '\n') {
+                // A header may start the next line: the reader looks.
+                if (from == end || *from == '>') {
+                    where = line_start;
+                    close_piece();
+                    return from;
+                }
+            } else if (!is_blank(c)) {
+                *out++ = c;  // other control bytes are positions too
             }
-            const unsigned before = static_cast<unsigned>(__builtin_ctz(special));
-            from += before;
-            out += before;
-        }
-#endif
-        const char c = *from++;
-        if (static_cast<unsigned char>(c) > 0x20) {
-            *out++ = c;
-        } else if (c == '\n') {
-            where = line_start;
-            break;
-        } else if (!is_blank(c)) {
-            *out++ = c;  // other control bytes are positions too
         }
     }
     close_piece();

@@ -1,11 +1,11 @@
 // The plain scan: the reference the fast path is tested against. The whole
 // input is held, each record's positions gathered, and every window of
-// every matrix on every strand scored entry by entry.
+// every motif on every strand scored base by base.
 #include "bases.h"
-#include "scan.h"
+#include "scanning.h"
 
-std::string plain_scan(const std::string& fasta, const std::vector<scan_matrix>& matrices,
-                       const scan_settings& settings) {
+std::vector<plain_site> plain_scan(const std::string& fasta, const std::vector<scan_matrix>& matrices,
+                                   const scan_settings& settings) {
     // Records: a name and its positions, the bytes of its lines but line
     // feeds, carriage returns, blanks and tabs.
     std::vector<std::pair<std::string, std::string>> records;
@@ -23,7 +23,7 @@ std::string plain_scan(const std::string& fasta, const std::vector<scan_matrix>&
         }
     }
 
-    std::string out;
+    std::vector<plain_site> found;
     for (const auto& [name, positions] : records) {
         std::vector<std::uint8_t> codes(positions.size());
         for (std::size_t i = 0; i < positions.size(); ++i) codes[i] = base_code[static_cast<unsigned char>(positions[i])];
@@ -34,12 +34,15 @@ std::string plain_scan(const std::string& fasta, const std::vector<scan_matrix>&
                 bool bases_only = true;
                 for (std::size_t k = 0; k < m.width; ++k) bases_only = bases_only && codes[start + k] < 4;
                 if (!bases_only) continue;
-                std::vector<site> found;
-                if (settings.plus) check_window(m, index, codes.data() + start, start, false, found);
-                if (settings.minus) check_window(m, index, codes.data() + start, start, true, found);
-                for (const site& s : found) append_site(out, name, s, m, positions.data() + start);
+                for (const bool minus : {false, true}) {
+                    if (!(minus ? settings.minus : settings.plus)) continue;
+                    double score;
+                    std::int64_t cell;
+                    if (check_window(m, codes.data() + start, minus, score, cell))
+                        found.push_back({name, positions.substr(start, m.width), {start, 0, index, minus, score, cell}});
+                }
             }
         }
     }
-    return out;
+    return found;
 }
