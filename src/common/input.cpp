@@ -1,7 +1,13 @@
 #include "input.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -75,7 +81,11 @@ bool open_input(const std::string& path, input_file& input, std::string& error) 
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    return open_input_fd(fd, path, input, error);
+    if (!open_input_fd(fd, path, input, error)) return false;
+    struct stat file;
+    input.mapped = !input.gzip && ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && file.st_size > 0;
+    input.size = input.mapped ? static_cast<std::uint64_t>(file.st_size) : 0;
+    return true;
 }
 
 bool open_input_fd(int fd, const std::string& name, input_file& input, std::string& error) {
@@ -143,7 +153,62 @@ long read_input(input_file& input, char* data, std::size_t size, std::string& er
     }
 }
 
+namespace {
+
+constexpr std::size_t mapped_window = 16 << 20;
+
+// The file being mapped, for the one line a bus error (the file shrank
+// under its mapping) gets.
+char mapped_name[4096];
+
+extern "C" void file_shrank(int) {
+    const char* parts[] = {program_invocation_short_name, ": ", mapped_name, ": the file shrank while it was read\n"};
+    for (const char* part : parts)
+        if (::write(2, part, std::strlen(part)) < 0) break;
+    ::_exit(1);
+}
+
+void unmap(input_file& input) {
+    if (input.window) ::munmap(const_cast<char*>(input.window), input.window_size);
+    input.window = nullptr;
+}
+
+}  // namespace
+
+long view_input(input_file& input, const char*& data, std::size_t size, std::string& error) {
+    if (!input.mapped) {
+        input.buffer.resize(size);
+        data = input.buffer.data();
+        return read_input(input, input.buffer.data(), size, error);
+    }
+    if (input.position >= input.size) return 0;
+    if (!input.window || input.position >= input.window_from + input.window_size) {
+        // Windows of the file, each dropped once read, so that what stays
+        // resident is one window, whatever the file's size.
+        unmap(input);
+        input.window_from = input.position;
+        input.window_size = static_cast<std::size_t>(std::min<std::uint64_t>(mapped_window, input.size - input.position));
+        void* window = ::mmap(nullptr, input.window_size, PROT_READ, MAP_PRIVATE, input.fd, static_cast<off_t>(input.window_from));
+        if (window == MAP_FAILED) {
+            error = input.name + ": " + std::strerror(errno);
+            return -1;
+        }
+        ::madvise(window, input.window_size, MADV_SEQUENTIAL);
+        input.window = static_cast<const char*>(window);
+        std::strncpy(mapped_name, input.name.c_str(), sizeof mapped_name - 1);
+        struct sigaction on_bus_error {};
+        on_bus_error.sa_handler = file_shrank;
+        ::sigaction(SIGBUS, &on_bus_error, nullptr);
+    }
+    const std::size_t offset = static_cast<std::size_t>(input.position - input.window_from);
+    const std::size_t n = std::min(size, input.window_size - offset);
+    data = input.window + offset;
+    input.position += n;
+    return static_cast<long>(n);
+}
+
 void close_input(input_file& input) {
+    unmap(input);
     if (input.gzip) inflateEnd(&input.stream);
     if (input.fd > 0) ::close(input.fd);
     input.fd = -1;

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct input_file {
     z_stream stream{};
     bool in_member = false;            // inflating a gzip member
     std::string failure;               // reported once the text before it is handed out
+    // A named plain file is mapped a window at a time, not copied.
+    bool mapped = false;
+    std::uint64_t size = 0, position = 0;  // of the mapped file
+    const char* window = nullptr;
+    std::uint64_t window_from = 0;
+    std::size_t window_size = 0;
+    std::vector<char> buffer;          // what view_input hands out of other files
 };
 
 // Opens `path` ("-" for standard input). On failure returns false with
@@ -31,5 +39,11 @@ bool open_input_fd(int fd, const std::string& name, input_file& input, std::stri
 // Reads up to `size` bytes of the file's text. Returns how many (0 at its
 // end), or -1 with `error` set.
 long read_input(input_file& input, char* data, std::size_t size, std::string& error);
+
+// Hands out up to `size` bytes of the file's text at `data`, valid until
+// the next call: a view of a mapped file, or a copy. Returns how many (0 at
+// its end), or -1 with `error` set. A mapped file that shrinks while it is
+// read ends the program with one line on standard error and status 1.
+long view_input(input_file& input, const char*& data, std::size_t size, std::string& error);
 
 void close_input(input_file& input);

@@ -171,17 +171,17 @@ bool scan_file(const std::string& path, std::size_t carry, pipeline& scans, cons
     }
     fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); },
                         settings.kernels ? *settings.kernels : best_kernels());
-    std::vector<char> block(settings.read_bytes);
     bool ok = true;
     for (;;) {
-        const long got = read_input(input, block.data(), block.size(), error);
+        const char* block;
+        const long got = view_input(input, block, settings.read_bytes, error);
         if (got < 0) {
             print_error(program, error);
             ok = false;
             break;
         }
         if (got == 0 || scans.output_failed()) break;
-        if (!reader.read(block.data(), static_cast<std::size_t>(got), error)) {
+        if (!reader.read(block, static_cast<std::size_t>(got), error)) {
             print_error(program, input.name + ": " + error);
             ok = false;
             break;
@@ -234,7 +234,6 @@ int main(int argc, char** argv) {
     // Every motif is read before any output.
     std::vector<motif> motifs;
     if (!load_motifs(program, line.matrices, line.reading, line.motif_names, motifs)) return 1;
-    std::vector<scan_matrix> matrices;
     std::size_t widest = 0;
     for (const motif& m : motifs) {
         for (const auto& column : m.scores)
@@ -245,9 +244,9 @@ int main(int argc, char** argv) {
                     print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
                     return 1;
                 }
-        matrices.push_back(prepare_matrix(m, line.wanted));
         widest = std::max(widest, m.scores.size());
     }
+    const std::vector<scan_matrix> matrices = prepare_matrices(motifs, line.wanted, line.settings.threads);
     if (line.list) return list_motifs(motifs, matrices);
     for (const scan_matrix& m : matrices) warn_if_hopeless(m, line.wanted);
 

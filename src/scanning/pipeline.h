@@ -23,7 +23,8 @@ struct scan_scratch {
     std::vector<passed_block> passed;
     std::vector<std::size_t> offsets;
     std::vector<std::uint32_t> clean;
-    std::vector<site> found;
+    std::vector<site> found, merged;
+    std::vector<std::size_t> runs;
 };
 
 // What becomes of a site: its text appended to `out` (or nothing).

@@ -2,7 +2,9 @@
 // the bounds that let the exact check stop early, and the tables of the
 // filter that passes over most windows.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <tuple>
 
 #include "kernels.h"
@@ -12,7 +14,7 @@ namespace {
 // Relative cost of a window that passes the filter (taken out of the mask
 // and checked exactly) to one table lookup for one window: a group is worth
 // looking up while it saves more survivors than 1 / survivor_cost per window.
-constexpr double survivor_cost = 3000;
+constexpr double survivor_cost = 6000;
 
 // Groups of `size` consecutive window positions from 0, each a table of the
 // group's units for every combination of its bases (2 bits each, the first
@@ -143,6 +145,19 @@ strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, doub
 }
 
 }  // namespace
+
+std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads) {
+    std::vector<scan_matrix> prepared(motifs.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < motifs.size();) prepared[i] = prepare_matrix(motifs[i], wanted);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < std::min<std::size_t>(threads, motifs.size()); ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    return prepared;
+}
 
 scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
     scan_matrix m;

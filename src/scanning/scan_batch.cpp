@@ -44,6 +44,34 @@ std::uint64_t bad_windows(const std::uint64_t* bad, std::size_t positions, std::
     return mask;
 }
 
+// Merges the sorted runs of `sites` starting at `runs` pairwise, the
+// earlier first where positions tie, until one is left.
+void merge_runs(std::vector<site>& sites, std::vector<std::size_t>& runs, std::vector<site>& spare) {
+    const auto before = [](const site& a, const site& b) { return a.piece != b.piece ? a.piece < b.piece : a.start < b.start; };
+    runs.push_back(sites.size());
+    // Empty runs merge into nothing: dropped first.
+    runs.erase(std::unique(runs.begin(), runs.end()), runs.end());
+    while (runs.size() > 2) {
+        spare.resize(sites.size());
+        std::vector<std::size_t> merged_runs;
+        std::size_t r = 0;
+        for (; r + 2 < runs.size(); r += 2) {
+            std::merge(sites.begin() + static_cast<std::ptrdiff_t>(runs[r]), sites.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]),
+                       sites.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]), sites.begin() + static_cast<std::ptrdiff_t>(runs[r + 2]),
+                       spare.begin() + static_cast<std::ptrdiff_t>(runs[r]), before);
+            merged_runs.push_back(runs[r]);
+        }
+        if (r + 1 < runs.size()) {
+            std::copy(sites.begin() + static_cast<std::ptrdiff_t>(runs[r]), sites.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]),
+                      spare.begin() + static_cast<std::ptrdiff_t>(runs[r]));
+            merged_runs.push_back(runs[r]);
+        }
+        merged_runs.push_back(sites.size());
+        sites.swap(spare);
+        runs.swap(merged_runs);
+    }
+}
+
 }  // namespace
 
 void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& matrices, const scan_settings& settings,
@@ -97,11 +125,13 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
     for (std::size_t first = 0; first < blocks; first += chunk) {
         const std::size_t count = std::min(chunk, blocks - first);
         scratch.found.clear();
+        scratch.runs.clear();
         for (std::uint32_t index = 0; index < matrices.size(); ++index) {
             const scan_matrix& m = matrices[index];
             if (m.hopeless) continue;
             for (const bool minus : {false, true}) {
                 if (!(minus ? settings.minus : settings.plus)) continue;
+                scratch.runs.push_back(scratch.found.size());
                 const std::size_t passed = kernels.filter(minus ? m.reverse : m.forward,
                                                           scratch.grouped.data() + 64 * first, count, scratch.passed.data());
                 for (std::size_t k = 0; k < passed; ++k) {
@@ -118,18 +148,22 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
                         if (batch.pieces[piece].goes_on && offset + widest - 1 >= batch.pieces[piece].length) continue;
                         double score;
                         std::int64_t cell;
-                        if (check_window(m, codes + start, minus, score, cell))
+                        if (check_window(m, codes + start, minus, score, cell)) {
                             scratch.found.push_back({batch.pieces[piece].first_position + offset, piece, index, minus, score, cell});
+                            // With many motifs their p-values are far from the cache
+                            // by the time the chunk's sites are reported.
+                            if (!m.wanted.by_score || cell >= m.grid.lowest)
+                                __builtin_prefetch(&m.grid.tail[static_cast<std::size_t>(cell - m.grid.lowest)]);
+                        }
                     }
                 }
             }
         }
-        // Each strand's sites came in order of position, the strands in
-        // order of motif, + before -: sorted by position alone, keeping that
-        // order, they go by piece and start, then motif, then strand.
-        std::stable_sort(scratch.found.begin(), scratch.found.end(), [](const site& a, const site& b) {
-            return a.piece != b.piece ? a.piece < b.piece : a.start < b.start;
-        });
+        // Each strand's sites came as a run in order of position, the runs
+        // in order of motif, + before -: merged by position, runs before
+        // later runs where positions tie, they go by piece and start, then
+        // motif, then strand.
+        merge_runs(scratch.found, scratch.runs, scratch.merged);
         for (const site& s : scratch.found) {
             report(batch, s, out);
             if (out.size() >= spill_bytes) spill(out);

@@ -98,6 +98,9 @@ inline constexpr double max_scan_score = 1e9;
 // +-max_scan_score).
 scan_matrix prepare_matrix(const motif& m, const threshold& wanted);
 
+// Prepares every motif, on `threads` threads.
+std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads);
+
 // The p-value of a window of grid score x (x at least grid.lowest).
 inline double p_value(const score_grid& grid, std::int64_t x) {
     return grid.tail[static_cast<std::size_t>(x - grid.lowest)];
