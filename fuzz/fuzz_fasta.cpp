@@ -1,12 +1,16 @@
 // Any bytes as FASTA: the fast scan, reading the text in blocks and scanning
 // it in batches of sizes the input picks, with loops it picks among those
 // the processor has, must write exactly what the plain scan writes, or
-// refuse the text if its first line that is not empty is no header.
+// refuse the text if its first line that is not empty is no header; and so
+// must the scan of its records read into memory.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "kernels.h"
 #include "scan_paths.h"
@@ -71,9 +75,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr, "fuzz_fasta: the text was %s\n", refused ? "refused" : "not refused");
         std::abort();
     }
-    if (!refused && fast != plain_text(text, chosen, settings)) {
+    if (refused) return 0;
+    const std::string plain = plain_text(text, chosen, settings);
+    if (fast != plain) {
         std::fprintf(stderr, "fuzz_fasta: the fast scan (%s) differs from the plain scan\n", settings.kernels->name);
         std::abort();
     }
+    // The same records read into memory and handed over from there.
+    const int fd = ::memfd_create("fasta", 0);
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
+    std::vector<sequence_record> records;
+    if (read_fasta_records("fuzz_fasta", "/proc/self/fd/" + std::to_string(fd), records) &&
+        records_scan(records, chosen, settings) != plain) {
+        std::fprintf(stderr, "fuzz_fasta: the records' scan (%s) differs from the plain scan\n", settings.kernels->name);
+        std::abort();
+    }
+    ::close(fd);
     return 0;
 }

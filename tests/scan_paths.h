@@ -15,6 +15,7 @@
 #include "kernels.h"
 #include "output.h"
 #include "pipeline.h"
+#include "scan_input.h"
 #include "scanning.h"
 
 // Returns the output, or "error: ..." if the reader refused the text.
@@ -40,6 +41,26 @@ inline std::string fast_scan(const std::string& fasta, const std::vector<scan_ma
     if (::pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) out = "short read";
     ::close(fd);
     return error.empty() ? out : "error: " + error;
+}
+
+// The same for records held in memory, handed to the pipeline as they are.
+inline std::string records_scan(const std::vector<sequence_record>& records, const std::vector<scan_matrix>& matrices,
+                                const scan_settings& settings) {
+    const int fd = ::memfd_create("sites", 0);
+    std::size_t widest = 0;
+    for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
+    {
+        pipeline scans(
+            matrices, settings,
+            [&](const sequence_batch& batch, const site& s, std::string& out) { append_site(out, batch, s, matrices[s.matrix]); },
+            fd);
+        scan_records(records, 0, widest - 1, scans, settings);
+        scans.finish();
+    }
+    std::string out(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+    if (::pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) out = "short read";
+    ::close(fd);
+    return out;
 }
 
 // The plain scan's sites as motif_scan writes them.

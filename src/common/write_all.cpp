@@ -1,8 +1,11 @@
 #include "write_all.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 int write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -13,4 +16,19 @@ int write_all(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(put);
     }
     return 0;
+}
+
+int write_whole(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return errno;
+    int error = write_all(fd, text.data(), text.size());
+    // mkstemp makes the file private; a picture or report is as readable as any new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (error == 0 && ::fchmod(fd, 0666 & ~mask) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) ::unlink(temporary.c_str());
+    return error;
 }

@@ -2,6 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Writes all of data, or returns the errno of the write that failed (0 on success).
 int write_all(int fd, const char* data, std::size_t size);
+
+// Writes `text` to a temporary file beside `path` and renames it over
+// `path` once whole, so that a failed run never leaves half a file. The file
+// is as readable as any new file. Returns the errno of a failure, or 0.
+int write_whole(const std::string& path, const std::string& text);

@@ -1,7 +1,6 @@
 // motif_logo: draws the sequence logo of a motif as SVG.
 #include <getopt.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -46,24 +45,10 @@ const char* const usage =
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
-// Writes a temporary file beside `path` and renames it over `path`, so that
-// a failed run never leaves half a picture.
-bool write_whole(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        print_error(program, path + ": " + std::strerror(errno));
-        return false;
-    }
-    int error = write_all(fd, text.data(), text.size());
-    // mkstemp makes the file private; a picture is as readable as any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (error == 0 && ::fchmod(fd, 0666 & ~mask) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
+// Writes a picture whole or not at all, so that a failed run never leaves
+// half of one; reports a failure.
+bool write_picture(const std::string& path, const std::string& svg) {
+    if (const int error = write_whole(path, svg)) {
         print_error(program, path + ": " + std::strerror(error));
         return false;
     }
@@ -144,7 +129,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const motif& m : motifs)
-            if (!write_whole(out_dir + "/" + m.id + ".svg", logo_svg(m.scores, m.id))) return 1;
+            if (!write_picture(out_dir + "/" + m.id + ".svg", logo_svg(m.scores, m.id))) return 1;
         return 0;
     }
     if (motifs.size() > 1) {
@@ -158,7 +143,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string svg = logo_svg(motifs[0].scores, titled ? title : motifs[0].id);
-    if (!output.empty()) return write_whole(output, svg) ? 0 : 1;
+    if (!output.empty()) return write_picture(output, svg) ? 0 : 1;
     if (const int failed = write_all(1, svg.data(), svg.size())) {
         print_error(program, std::string("standard output: ") + std::strerror(failed));
         return 1;

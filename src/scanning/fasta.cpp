@@ -29,6 +29,7 @@ void fasta_reader::start_record() {
     if (!batch.pieces.empty() && batch.pieces.back().length == 0) batch.pieces.pop_back();
     if (batch.pieces.size() == max_pieces) full_batch(false);
     name.clear();
+    ++records;
     where = header_name;
 }
 
@@ -49,7 +50,7 @@ void fasta_reader::full_batch(bool record_goes_on) {
     if (record_goes_on) {
         std::memcpy(batch.bytes.data(), tail.data(), tail.size());
         batch.used = tail.size();
-        batch.pieces.push_back({name, first, 0, tail.size(), false});
+        batch.pieces.push_back({name, records - 1, first, 0, tail.size(), false});
     }
 }
 
@@ -120,7 +121,8 @@ bool fasta_reader::read(const char* data, std::size_t size, std::string& error) 
             name.append(at, stop);
             at = stop;
             if (at < end) {
-                batch.pieces.push_back({name, 0, batch.used, 0, false});
+                if (record_named) record_named(name);
+                batch.pieces.push_back({name, records - 1, 0, batch.used, 0, false});
                 where = *at == '\n' ? line_start : header_rest;
                 ++at;
             }

@@ -13,6 +13,7 @@ struct scan_kernels;
 // A stretch of one record's positions held in a batch.
 struct sequence_piece {
     std::string record;            // the record's name
+    std::uint64_t record_index;    // the record's place among the reader's, from 0
     std::uint64_t first_position;  // position in the record of the piece's first byte
     std::size_t begin, length;     // where the piece lies in the batch's bytes
     // The record goes on in the next batch, which starts with this piece's
@@ -49,11 +50,15 @@ struct fasta_reader {
 
     std::size_t batch_bytes, carry;
     std::function<void(sequence_batch&)> hand_over;
+    // If set, called with each record's name once it is read, also for
+    // records without positions (which leave no piece).
+    std::function<void(const std::string&)> record_named;
     const scan_kernels& kernels;
     sequence_batch batch;  // its last piece is the record being read, once its name is known
     enum { before_records, line_start, header_name, header_rest, sequence } where = before_records;
     bool at_line_start = true;  // before the first record
     std::uint64_t line = 1;     // counted until the first header
+    std::uint64_t records = 0;  // headers read
     std::string name;           // of the record being read
 
   private:

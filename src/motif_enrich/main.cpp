@@ -1,0 +1,247 @@
+// motif_enrich: which motifs are over-represented in a set of sequences
+// (peaks, promoters) against controls: given ones, or the targets shuffled
+// with their dinucleotides kept. One line per motif, most enriched first,
+// with Fisher's exact test and Benjamini-Hochberg q-values.
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "report.h"
+#include "results.h"
+#include "scan_input.h"
+#include "scan_options.h"
+#include "shuffle.h"
+#include "statistics.h"
+#include "write_all.h"
+
+namespace {
+
+const char* const program = "motif_enrich";
+
+const std::string usage = std::string(
+                              "Usage: motif_enrich [options] -m MOTIFS [-m MOTIFS ...] TARGETS.fa [CONTROL.fa]\n"
+                              "\n"
+                              "Which motifs are over-represented in the target sequences (plain or gzip\n"
+                              "FASTA, one record each: peaks, promoters): for each motif, the targets and\n"
+                              "the controls with at least one site, Fisher's exact test (one-sided) and\n"
+                              "Benjamini-Hochberg q-values, one tab-separated line per motif, most\n"
+                              "enriched first:\n"
+                              "  rank  motif  consensus  targets_with_site  targets  percent_targets\n"
+                              "  controls_with_site  controls  percent_controls  enrichment  log10_p  p  q\n"
+                              "Without CONTROL.fa the controls are the targets shuffled, each record's\n"
+                              "dinucleotide counts kept. Motif files are as motif_scan reads them.\n"
+                              "\n"
+                              "Options:\n") +
+                          scan_options_help +
+                          "      --shuffles K      shuffled copies of each target as controls (default 1)\n"
+                          "      --seed N          seed of the shuffles (default 1): the same seed, the\n"
+                          "                        same controls\n"
+                          "      --control-out FILE  write the controls used to FILE as FASTA\n"
+                          "      --html FILE       write a report page with the motifs' logos to FILE\n";
+
+struct command_line {
+    scan_options scan;
+    std::string targets, controls, control_out, html;
+    std::uint64_t shuffles = 1, seed = 1;
+};
+
+std::uint64_t whole_option(const char* option, const char* text, std::uint64_t least) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*text == '\0' || *text == '-' || *end != '\0' || errno == ERANGE || value < least)
+        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a whole number of at least " +
+                                 std::to_string(least));
+    return value;
+}
+
+command_line parse_options(int argc, char** argv) {
+    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option };
+    static const std::vector<option> long_options =
+        scan_long_options({{"shuffles", required_argument, nullptr, shuffles_option},
+                           {"seed", required_argument, nullptr, seed_option},
+                           {"control-out", required_argument, nullptr, control_out_option},
+                           {"html", required_argument, nullptr, html_option}});
+    command_line line;
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, (std::string(":") + scan_short_options).c_str(), long_options.data(), nullptr)) != -1) {
+        if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
+        switch (c) {
+        case shuffles_option:
+            line.shuffles = whole_option("--shuffles", optarg, 1);
+            break;
+        case seed_option:
+            line.seed = whole_option("--seed", optarg, 0);
+            break;
+        case control_out_option:
+            line.control_out = optarg;
+            if (line.control_out.empty()) usage_error(program, "option --control-out: the file name is empty");
+            break;
+        case html_option:
+            line.html = optarg;
+            if (line.html.empty()) usage_error(program, "option --html: the file name is empty");
+            break;
+        default:
+            option_error(program, c, argv);
+        }
+    }
+    check_scan_options(program, line.scan);
+    if (optind == argc) usage_error(program, "no target file given");
+    if (argc - optind > 2) usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
+    line.targets = argv[optind];
+    if (argc - optind == 2) line.controls = argv[optind + 1];
+    int from_stdin = line.targets == "-";
+    from_stdin += line.controls == "-";
+    for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
+    if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    return line;
+}
+
+// K shuffled copies of each target, made on all threads: each from its own
+// seed, so the same for any number of threads.
+std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, const command_line& line) {
+    std::vector<sequence_record> controls(targets.size() * line.shuffles);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < controls.size();) {
+            const std::size_t target = i / line.shuffles, copy = i % line.shuffles;
+            random_bits random(record_seed(line.seed, target, copy));
+            controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
+                           shuffled_record(targets[target].positions, random)};
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < line.scan.settings.threads; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    return controls;
+}
+
+std::string as_fasta(const std::vector<sequence_record>& records) {
+    std::string text;
+    for (const sequence_record& r : records) {
+        text += ">" + r.name + "\n";
+        for (std::size_t at = 0; at < r.positions.size(); at += 60) text += r.positions.substr(at, 60) + "\n";
+    }
+    return text;
+}
+
+bool write_or_report(const std::string& path, const std::string& text) {
+    if (const int error = write_whole(path, text)) {
+        print_error(program, path + ": " + std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+// Per motif, which records hold a site: a bit per record, set from any thread.
+struct site_bits {
+    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(motifs * words) {
+        for (auto& word : bits) word.store(0, std::memory_order_relaxed);
+    }
+    void mark(std::size_t motif, std::uint64_t record) {
+        bits[motif * words + record / 64].fetch_or(std::uint64_t{1} << (record % 64), std::memory_order_relaxed);
+    }
+    // How many of the records [from, to) hold a site of the motif.
+    std::uint64_t count(std::size_t motif, std::uint64_t from, std::uint64_t to) const {
+        std::uint64_t n = 0;
+        for (std::uint64_t w = from / 64; w * 64 < to; ++w) {
+            std::uint64_t word = bits[motif * words + w].load(std::memory_order_relaxed);
+            if (w == from / 64) word &= ~std::uint64_t{0} << (from % 64);
+            if ((w + 1) * 64 > to) word &= ~(~std::uint64_t{0} << (to % 64));
+            n += static_cast<std::uint64_t>(__builtin_popcountll(word));
+        }
+        return n;
+    }
+    std::size_t words;
+    std::vector<std::atomic<std::uint64_t>> bits;
+};
+
+std::string threshold_text(const scan_options& scan) {
+    char text[96];
+    if (scan.wanted.by_score) {
+        std::snprintf(text, sizeof text, "score at least %g", scan.wanted.value);
+    } else {
+        std::snprintf(text, sizeof text, "p-value at most %g", scan.wanted.value);
+    }
+    const char* strands = scan.settings.plus && scan.settings.minus ? "both strands" : scan.settings.plus ? "the + strand" : "the - strand";
+    return std::string(text) + ", on " + strands;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const command_line line = parse_options(argc, argv);
+
+    std::vector<motif> motifs;
+    std::vector<scan_matrix> matrices;
+    if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
+    std::vector<sequence_record> targets, controls;
+    if (!read_fasta_records(program, line.targets, targets)) return 1;
+    if (!line.controls.empty()) {
+        if (!read_fasta_records(program, line.controls, controls)) return 1;
+    } else {
+        controls = shuffled_controls(targets, line);
+    }
+    warn_unreachable(program, matrices, line.scan.wanted);
+    if (!line.control_out.empty() && !write_or_report(line.control_out, as_fasta(controls))) return 1;
+
+    // Targets then controls, one record index each: which hold a site of
+    // which motif.
+    const std::uint64_t target_count = targets.size(), control_count = controls.size();
+    site_bits hits(matrices.size(), target_count + control_count);
+    std::size_t widest = 0;
+    for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
+    pipeline scans(
+        matrices, line.scan.settings,
+        [&](const sequence_batch& batch, const site& s, std::string&) { hits.mark(s.matrix, batch.pieces[s.piece].record_index); },
+        1);
+    scan_records(targets, 0, widest - 1, scans, line.scan.settings);
+    scan_records(controls, target_count, widest - 1, scans, line.scan.settings);
+    scans.finish();
+
+    std::vector<enrichment> results;
+    std::vector<double> log_p;
+    for (std::size_t m = 0; m < matrices.size(); ++m) {
+        const std::uint64_t t = hits.count(m, 0, target_count), c = hits.count(m, target_count, target_count + control_count);
+        const double enriched = ((static_cast<double>(t) + 1) / (static_cast<double>(target_count) + 1)) /
+                                ((static_cast<double>(c) + 1) / (static_cast<double>(control_count) + 1));
+        results.push_back({m, t, c, enriched, log_upper_tail(t, target_count, t + c, target_count + control_count), 0});
+        log_p.push_back(results.back().log_p);
+    }
+    const std::vector<double> log_q = log_q_values(log_p);
+    for (enrichment& r : results) r.log_q = log_q[r.motif];
+    // Most enriched first; ties in load order.
+    std::stable_sort(results.begin(), results.end(), [](const enrichment& a, const enrichment& b) { return a.log_p < b.log_p; });
+
+    // The report first: a run that fails to write it prints no table.
+    if (!line.html.empty()) {
+        run_description run;
+        run.targets = line.targets + ": " + std::to_string(target_count) + " records";
+        run.controls = line.controls.empty()
+                           ? "the targets shuffled, dinucleotides kept: " + std::to_string(line.shuffles) +
+                                 " per target (seed " + std::to_string(line.seed) + "), " + std::to_string(control_count) + " records"
+                           : line.controls + ": " + std::to_string(control_count) + " records";
+        std::string files;
+        for (const std::string& path : line.scan.motif_files) files += (files.empty() ? "" : ", ") + path;
+        run.motifs = files + ": " + std::to_string(motifs.size()) + " motifs";
+        run.threshold = threshold_text(line.scan);
+        run.version = std::string(program) + " " + MOTIF_VERSION;
+        run.target_count = target_count;
+        run.control_count = control_count;
+        if (!write_or_report(line.html, enrichment_report(results, motifs, run))) return 1;
+    }
+    const std::string table = enrichment_table(results, motifs, target_count, control_count);
+    if (const int error = write_all(1, table.data(), table.size())) {
+        print_error(program, std::string("standard output: ") + std::strerror(error));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,153 @@
+// The options motif_scan and motif_enrich share, and reading their motifs.
+#include "scan_options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "report.h"
+
+const char* const scan_options_help =
+    "  -m, --matrix FILE     a motif file; repeat for several\n"
+    "      --motif ID        only the motifs of this identifier, ID or name;\n"
+    "                        repeat for several\n"
+    "      --format NAME     read the motif files as matrix, jaspar, meme,\n"
+    "                        transfac or homer\n"
+    "      --sites N         site count of probabilities where a file gives none\n"
+    "                        (default 20)\n"
+    "  -p, --p-value P       sites of p-value at most P (default 1e-4)\n"
+    "  -s, --score SCORE     sites of score at least SCORE instead\n"
+    "      --strand S        both (default), + or -\n"
+    "  -j, --threads N       threads to scan with (default: all cores)\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n";
+
+namespace {
+
+enum { strand_option = 1000, version_option, motif_option, format_option, sites_option };
+
+double number_option(const char* program, const char* option, const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    if (*text == '\0' || *end != '\0' || !std::isfinite(value) || errno == ERANGE)
+        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a number");
+    return value;
+}
+
+}  // namespace
+
+std::vector<option> scan_long_options(const std::vector<option>& more) {
+    std::vector<option> all = {
+        {"matrix", required_argument, nullptr, 'm'},        {"p-value", required_argument, nullptr, 'p'},
+        {"score", required_argument, nullptr, 's'},         {"strand", required_argument, nullptr, strand_option},
+        {"threads", required_argument, nullptr, 'j'},       {"help", no_argument, nullptr, 'h'},
+        {"motif", required_argument, nullptr, motif_option}, {"format", required_argument, nullptr, format_option},
+        {"sites", required_argument, nullptr, sites_option}, {"version", no_argument, nullptr, version_option}};
+    all.insert(all.end(), more.begin(), more.end());
+    all.push_back({nullptr, 0, nullptr, 0});
+    return all;
+}
+
+bool take_scan_option(const char* program, const char* usage, int c, const char* value, scan_options& options) {
+    switch (c) {
+    case 'm':
+        options.motif_files.emplace_back(value);
+        return true;
+    case 'p':
+        options.p_given = true;
+        options.wanted = {false, number_option(program, "-p", value)};
+        if (!(options.wanted.value > 0 && options.wanted.value <= 1))
+            usage_error(program, std::string("option -p: '") + value + "' is not a p-value in (0, 1]");
+        return true;
+    case 's':
+        options.score_given = true;
+        options.wanted = {true, number_option(program, "-s", value)};
+        return true;
+    case strand_option:
+        if (std::strcmp(value, "both") == 0) {
+            options.settings.plus = options.settings.minus = true;
+        } else if (std::strcmp(value, "+") == 0) {
+            options.settings.plus = true;
+            options.settings.minus = false;
+        } else if (std::strcmp(value, "-") == 0) {
+            options.settings.plus = false;
+            options.settings.minus = true;
+        } else {
+            usage_error(program, std::string("option --strand: '") + value + "' is not both, + or -");
+        }
+        return true;
+    case 'j': {
+        const double n = number_option(program, "-j", value);
+        if (n < 1 || n != std::floor(n))
+            usage_error(program, std::string("option -j: '") + value + "' is not a whole number of at least 1");
+        // More threads than this only cost memory.
+        options.settings.threads = static_cast<unsigned>(std::min(n, 64.0));
+        return true;
+    }
+    case motif_option:
+        options.motif_names.emplace_back(value);
+        return true;
+    case format_option:
+        options.reading.format = format_named(value);
+        if (!options.reading.format)
+            usage_error(program, std::string("option --format: '") + value + "' is not matrix, jaspar, meme, transfac or homer");
+        return true;
+    case sites_option:
+        options.reading.sites = number_option(program, "--sites", value);
+        if (!(options.reading.sites > 0))
+            usage_error(program, std::string("option --sites: '") + value + "' is not a count above 0");
+        return true;
+    case 'h':
+        std::fputs(usage, stdout);
+        std::exit(0);
+    case version_option:
+        std::printf("%s %s\n", program, MOTIF_VERSION);
+        std::exit(0);
+    default:
+        return false;
+    }
+}
+
+void check_scan_options(const char* program, scan_options& options) {
+    if (options.p_given && options.score_given) usage_error(program, "options -p and -s exclude each other");
+    if (options.motif_files.empty()) usage_error(program, "no matrix given (-m FILE)");
+    if (options.settings.threads == 0) options.settings.threads = std::max(1u, std::thread::hardware_concurrency());
+    options.reading.max_width = max_scan_width;
+}
+
+void warn_unreachable(const char* program, const std::vector<scan_matrix>& matrices, const threshold& wanted) {
+    for (const scan_matrix& m : matrices) {
+        if (!m.hopeless) continue;
+        char text[160];
+        if (wanted.by_score) {
+            double best = 0;
+            for (const auto& column : m.scores) best += *std::max_element(column.begin(), column.end());
+            std::snprintf(text, sizeof text, ": no window can reach score %g (the best scores %g)", wanted.value, best);
+        } else {
+            std::snprintf(text, sizeof text, ": no window can reach p <= %g (the best has p = %.3g)", wanted.value,
+                          m.grid.tail.back());
+        }
+        print_error(program, "warning: " + m.name + text);
+    }
+}
+
+bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
+                      std::vector<scan_matrix>& matrices) {
+    if (!load_motifs(program, options.motif_files, options.reading, options.motif_names, motifs)) return false;
+    for (const motif& m : motifs)
+        for (const auto& column : m.scores)
+            for (const double s : column)
+                if (std::fabs(s) > max_scan_score) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "%g", s);
+                    print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
+                    return false;
+                }
+    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads);
+    return true;
+}

@@ -1,0 +1,46 @@
+// What the scanning programs are told alike: motifs, threshold, strands and
+// threads, through getopt_long.
+#pragma once
+
+#include <getopt.h>
+
+#include <string>
+#include <vector>
+
+#include "motif.h"
+#include "scanning.h"
+
+struct scan_options {
+    scan_options() { settings.threads = 0; }  // all cores, unless -j says
+    std::vector<std::string> motif_files, motif_names;
+    motif_reading reading;
+    threshold wanted;
+    scan_settings settings;
+    bool p_given = false, score_given = false;
+};
+
+// The options' letters for getopt_long, and their help lines.
+inline constexpr const char* scan_short_options = "m:p:s:j:h";
+extern const char* const scan_options_help;
+
+// The long options every scanning program takes, with the `more` of its
+// own (their values above scan_long_option_base) and the closing entry.
+std::vector<option> scan_long_options(const std::vector<option>& more);
+inline constexpr int scan_long_option_base = 2000;
+
+// Takes option `c` with its value if it is one of the common ones (usage
+// errors end the program); returns false for any other. `usage` is printed
+// for -h, PROGRAM VERSION for --version.
+bool take_scan_option(const char* program, const char* usage, int c, const char* value, scan_options& options);
+
+// After the options: motifs given, -p and -s not both, the threads.
+void check_scan_options(const char* program, scan_options& options);
+
+// Reads, checks and prepares the motifs on all threads; reports a failure in
+// one line and returns false.
+bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
+                      std::vector<scan_matrix>& matrices);
+
+// One warning line for each motif that no window can reach at the
+// threshold, with the best it can do.
+void warn_unreachable(const char* program, const std::vector<scan_matrix>& matrices, const threshold& wanted);
