@@ -25,20 +25,6 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string base64(const std::string& bytes) {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -111,7 +97,7 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
                               const run_description& run) {
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<title>Motif enrichment: " + escaped(run.targets) + "</title>\n"
+        "<title>Motif enrichment: " + xml_escaped(run.targets) + "</title>\n"
         "<style>\n"
         "body { font-family: Helvetica, Arial, sans-serif; margin: 2em; color: #222; }\n"
         "table { border-collapse: collapse; }\n"
@@ -127,7 +113,7 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
         {"targets", run.targets}, {"controls", run.controls}, {"motifs", run.motifs}, {"sites", run.threshold},
         {"program", run.version}};
     for (const auto& [name, value] : settings)
-        page += "<tr><th>" + std::string(name) + "</th><td>" + escaped(value) + "</td></tr>\n";
+        page += "<tr><th>" + std::string(name) + "</th><td>" + xml_escaped(value) + "</td></tr>\n";
     // The table's columns but the counts of targets and controls (above),
     // the logo beside the motif's name.
     page += "</table>\n<h2>Motifs, most enriched first</h2>\n<table class=\"motifs\">\n<thead><tr>";
@@ -149,12 +135,12 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
             if (column == 13) {
                 page += "<td>";
                 if (i < drawn)
-                    page += "<img class=\"logo\" alt=\"logo of " + escaped(m.id) + "\" src=\"data:image/svg+xml;base64," +
+                    page += "<img class=\"logo\" alt=\"logo of " + xml_escaped(m.id) + "\" src=\"data:image/svg+xml;base64," +
                             base64(logo_svg(m.scores, m.id)) + "\">";
                 page += "</td>";
             } else {
                 page += std::string(column == 1 ? "<td class=\"name\">" : column == 2 ? "<td class=\"consensus\">" : "<td>") +
-                        escaped(columns[column]) + "</td>";
+                        xml_escaped(columns[column]) + "</td>";
             }
         }
         page += "</tr>\n";

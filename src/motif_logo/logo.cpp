@@ -32,7 +32,9 @@ std::string number(double value) {
     return text;
 }
 
-std::string escaped(const std::string& text) {
+}  // namespace
+
+std::string xml_escaped(const std::string& text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
@@ -51,8 +53,6 @@ std::string escaped(const std::string& text) {
     }
     return out;
 }
-
-}  // namespace
 
 logo_stack stack_of(const std::array<double, 4>& scores) {
     // e^(score - best) keeps every term finite whatever the scores; the
@@ -82,11 +82,11 @@ std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + number(width) +
                       "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(width) + " " + number(height) +
-                      "\">\n<title>" + escaped(title) + "</title>\n"
+                      "\">\n<title>" + xml_escaped(title) + "</title>\n"
                       "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
                       "<g font-family=\"Helvetica, Arial, sans-serif\" fill=\"#000000\">\n"
                       "<text x=\"" + number(width / 2) + "\" y=\"30\" font-size=\"18\" text-anchor=\"middle\">" +
-                      escaped(title) + "</text>\n";
+                      xml_escaped(title) + "</text>\n";
 
     // The y axis in bits, ticks every half bit.
     const double axis = left_margin - 8;

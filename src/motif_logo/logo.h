@@ -18,6 +18,10 @@ struct logo_stack {
 // sum to 1 (they fall short of 1 where some sites had no base there).
 logo_stack stack_of(const std::array<double, 4>& scores);
 
+// Text for XML and HTML: &, <, > and " as entities, control bytes but tab
+// and line ends (which XML 1.0 refuses) as '?'.
+std::string xml_escaped(const std::string& text);
+
 // The whole picture: a y axis in bits, one stack per position numbered from
 // 1, and the title.
 std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title);

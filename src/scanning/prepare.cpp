@@ -1,6 +1,6 @@
 // A motif made ready to scan with: its threshold in grid and score terms,
-// the bounds that let the exact check stop early, and the tables of the
-// filter that passes over most windows.
+// the steps of its exact check, and the tables of the filter that passes
+// over most windows.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -16,12 +16,10 @@ namespace {
 // looking up while it saves more survivors than 1 / survivor_cost per window.
 constexpr double survivor_cost = 6000;
 
-// Groups of `size` consecutive window positions from 0, each a table of the
-// group's units for every combination of its bases (2 bits each, the first
-// highest; positions past the window count nothing), best filtering first,
-// and how many of them to look up.
 // The table of the group of `length` positions (at most `size`) from
-// `start`, with its average units (capped past the limit).
+// `start`: its units for every combination of the group's bases (2 bits
+// each, the first highest; bases past `length` count nothing), with their
+// average (capped past the limit).
 std::pair<group_filter::table, double> group_table(const std::vector<std::array<double, 4>>& scaled, int size,
                                                    std::size_t start, std::size_t length) {
     const int entries = 1 << (2 * size);
@@ -131,13 +129,9 @@ group_filter make_groups(const std::vector<std::array<double, 4>>& scaled, int s
 strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, double scale) {
     strand_filter f;
     std::vector<std::array<double, 4>> scaled(scores.size());
-    f.deficits.resize(scores.size());
     for (std::size_t k = 0; k < scores.size(); ++k) {
         const double best = *std::max_element(scores[k].begin(), scores[k].end());
-        for (int b = 0; b < 4; ++b) {
-            scaled[k][b] = (best - scores[k][b]) * scale;
-            f.deficits[k][b] = static_cast<std::uint8_t>(std::min(255.0, std::floor(scaled[k][b])));
-        }
+        for (int b = 0; b < 4; ++b) scaled[k][b] = (best - scores[k][b]) * scale;
     }
     f.triples = make_groups(scaled, 3);
     f.pairs = make_groups(scaled, 2);
@@ -160,8 +154,10 @@ std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, cons
 }
 
 scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
+    static std::atomic<std::uint64_t> prepared{0};
     scan_matrix m;
     m.name = file.id;
+    m.serial = ++prepared;
     m.scores = file.scores;
     m.width = file.scores.size();
     m.wanted = wanted;

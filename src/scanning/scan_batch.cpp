@@ -162,11 +162,33 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
         // Each strand's sites came as a run in order of position, the runs
         // in order of motif, + before -: merged by position, runs before
         // later runs where positions tie, they go by piece and start, then
-        // motif, then strand.
-        merge_runs(scratch.found, scratch.runs, scratch.merged);
-        for (const site& s : scratch.found) {
+        // motif, then strand. One motif's two runs (a loose threshold's
+        // millions of sites) are merged as they are reported, not copied.
+        const auto put = [&](const site& s) {
             report(batch, s, out);
             if (out.size() >= spill_bytes) spill(out);
+        };
+        std::size_t filled = 0, split = 0;
+        for (std::size_t r = 0; r < scratch.runs.size(); ++r) {
+            const std::size_t end = r + 1 < scratch.runs.size() ? scratch.runs[r + 1] : scratch.found.size();
+            if (end == scratch.runs[r]) continue;
+            ++filled;
+            if (filled == 2) split = scratch.runs[r];
+        }
+        if (filled <= 2) {
+            const std::vector<site>& found = scratch.found;
+            const std::size_t second_end = found.size();
+            std::size_t a = 0, b = filled == 2 ? split : found.size();
+            const std::size_t first_end = filled == 2 ? split : found.size();
+            while (a < first_end || b < second_end) {
+                const bool first = b == second_end || (a < first_end && (found[a].piece != found[b].piece
+                                                                             ? found[a].piece < found[b].piece
+                                                                             : found[a].start <= found[b].start));
+                put(found[first ? a++ : b++]);
+            }
+        } else {
+            merge_runs(scratch.found, scratch.runs, scratch.merged);
+            for (const site& s : scratch.found) put(s);
         }
     }
 }

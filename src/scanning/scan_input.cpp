@@ -1,9 +1,40 @@
 #include "scan_input.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "input.h"
 #include "report.h"
+
+namespace {
+
+// Feeds a file to a reader in blocks until its end, a failure (reported) or
+// `enough`; ends the reader and closes the file.
+bool read_through(const char* program, input_file& input, fasta_reader& reader, std::size_t block_bytes,
+                  const std::function<bool()>& enough) {
+    std::string error;
+    bool ok = true;
+    for (;;) {
+        const char* block;
+        const long got = view_input(input, block, block_bytes, error);
+        if (got < 0) {
+            print_error(program, error);
+            ok = false;
+            break;
+        }
+        if (got == 0 || enough()) break;
+        if (!reader.read(block, static_cast<std::size_t>(got), error)) {
+            print_error(program, input.name + ": " + error);
+            ok = false;
+            break;
+        }
+    }
+    reader.end();
+    close_input(input);
+    return ok;
+}
+
+}  // namespace
 
 bool scan_fasta_file(const char* program, const std::string& path, std::size_t carry, pipeline& scans,
                      const scan_settings& settings) {
@@ -15,25 +46,8 @@ bool scan_fasta_file(const char* program, const std::string& path, std::size_t c
     }
     fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); },
                         settings.kernels ? *settings.kernels : best_kernels());
-    bool ok = true;
-    for (;;) {
-        const char* block;
-        const long got = view_input(input, block, settings.read_bytes, error);
-        if (got < 0) {
-            print_error(program, error);
-            ok = false;
-            break;
-        }
-        if (got == 0 || scans.output_failed()) break;
-        if (!reader.read(block, static_cast<std::size_t>(got), error)) {
-            print_error(program, input.name + ": " + error);
-            ok = false;
-            break;
-        }
-    }
-    reader.end();
-    close_input(input);
-    return ok;
+    // Reading on is of no use once the output fails.
+    return read_through(program, input, reader, settings.read_bytes, [&] { return scans.output_failed(); });
 }
 
 bool read_fasta_records(const char* program, const std::string& path, std::vector<sequence_record>& records) {
@@ -53,29 +67,13 @@ bool read_fasta_records(const char* program, const std::string& path, std::vecto
         },
         best_kernels());
     reader.record_named = [&](const std::string& name) { records.push_back({name, ""}); };
-    bool ok = true;
-    for (;;) {
-        const char* block;
-        const long got = view_input(input, block, 1 << 20, error);
-        if (got < 0) {
-            print_error(program, error);
-            ok = false;
-            break;
-        }
-        if (got == 0) break;
-        if (!reader.read(block, static_cast<std::size_t>(got), error)) {
-            print_error(program, input.name + ": " + error);
-            ok = false;
-            break;
-        }
+    const std::string name = input.name;
+    if (!read_through(program, input, reader, 1 << 20, [] { return false; })) return false;
+    if (records.size() == first) {
+        print_error(program, name + ": no FASTA records");
+        return false;
     }
-    reader.end();
-    close_input(input);
-    if (ok && records.size() == first) {
-        print_error(program, input.name + ": no FASTA records");
-        ok = false;
-    }
-    return ok;
+    return true;
 }
 
 void scan_records(const std::vector<sequence_record>& records, std::uint64_t first_index, std::size_t carry,

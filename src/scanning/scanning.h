@@ -50,14 +50,14 @@ std::int64_t lowest_cell_within(const score_grid& shape, double p);
 inline constexpr double units_to_threshold = 200;
 inline constexpr std::uint8_t filter_limit = 201;
 
-// The filter of one strand of a motif. Window position k's bases have
-// deficits, lower bounds on how far below the position's best score they
-// lie, in units that put the threshold units_to_threshold below the best
-// window; a window whose deficits add up to more than filter_limit cannot
-// reach the threshold. The vector paths look up groups of 3 (or 2)
-// consecutive positions at once in 64 (or 16) entry tables, indexed by the
-// group's bases, 2 bits each, the first highest; they use only the groups
-// that filter best, the first `lookups`.
+// The filter of one strand of a motif, in groups of 3 (or 2) consecutive
+// window positions: per group, a table of 64 (or 16) entries indexed by the
+// group's bases, 2 bits each, the first highest, each a lower bound on how
+// far below the best bases of the group they lie, in units that put the
+// threshold units_to_threshold below the best window. No position is in
+// two groups, so a window whose entries add up to more than filter_limit
+// cannot reach the threshold. Only the groups that filter best are looked
+// up, the first `lookups`.
 struct group_filter {
     struct alignas(64) table {
         std::array<std::uint8_t, 64> entry;
@@ -68,13 +68,13 @@ struct group_filter {
 };
 
 struct strand_filter {
-    std::vector<std::array<std::uint8_t, 4>> deficits;  // per window position, per base
-    group_filter triples, pairs;
+    group_filter triples, pairs;  // for the AVX-512 and portable loops, for the AVX2 ones
 };
 
 // A motif ready to scan with.
 struct scan_matrix {
     std::string name;
+    std::uint64_t serial = 0;  // no other motif prepared in this process has it: what a cache knows it by
     std::vector<std::array<double, 4>> scores;  // per position, per base
     std::size_t width = 0;
     threshold wanted;
