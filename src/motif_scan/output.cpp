@@ -123,26 +123,6 @@ char* format_digits(char* out, double value) {
     return at;
 }
 
-// A site's p-value. A loose threshold reports millions of windows of a few
-// thousand grid scores, so each thread keeps the text of those it formatted
-// lately, found by the motif's serial number and the grid score.
-char* put_p_value(char* at, const scan_matrix& m, std::int64_t cell) {
-    struct kept_text {
-        std::uint64_t serial = 0;  // no motif has serial 0
-        std::int64_t cell = 0;
-        std::array<char, 16> text;  // the characters, then their count in the last byte
-    };
-    thread_local std::array<kept_text, 4096> kept;
-    kept_text& entry = kept[(static_cast<std::uint64_t>(cell) * 0x9e3779b97f4a7c15u ^ m.serial) >> 52];
-    if (entry.serial != m.serial || entry.cell != cell) {
-        entry.serial = m.serial;
-        entry.cell = cell;
-        entry.text[15] = static_cast<char>(format_digits<3>(entry.text.data(), p_value(m.grid, cell)) - entry.text.data());
-    }
-    std::memcpy(at, entry.text.data(), 16);
-    return at + entry.text[15];
-}
-
 }  // namespace
 
 char* format_general(char* out, double value, int precision) {
@@ -173,7 +153,7 @@ void append_site(std::string& out, const std::string& record, const site& s, con
     *at++ = '\t';
     *at++ = s.minus ? '-' : '+';
     *at++ = '\t';
-    at = put_p_value(at, m, s.cell);
+    at = format_digits<3>(at, p_value(m.grid, s.cell));
     *at++ = '\t';
     if (s.minus) {
         for (std::size_t k = m.width; k-- > 0;) *at++ = complement[static_cast<unsigned char>(window[k])];

@@ -154,10 +154,8 @@ std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, cons
 }
 
 scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
-    static std::atomic<std::uint64_t> prepared{0};
     scan_matrix m;
     m.name = file.id;
-    m.serial = ++prepared;
     m.scores = file.scores;
     m.width = file.scores.size();
     m.wanted = wanted;

@@ -74,7 +74,6 @@ struct strand_filter {
 // A motif ready to scan with.
 struct scan_matrix {
     std::string name;
-    std::uint64_t serial = 0;  // no other motif prepared in this process has it: what a cache knows it by
     std::vector<std::array<double, 4>> scores;  // per position, per base
     std::size_t width = 0;
     threshold wanted;
