@@ -125,26 +125,28 @@ group_filter make_groups(const std::vector<std::array<double, 4>>& scaled, int s
     return best_cost < turn_cost ? best : turn;
 }
 
-// The filter of a strand whose window position k has the scores `scores[k]`.
-strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, double scale) {
+// The filter of a strand whose window position k has the scores `scores[k]`,
+// with the tables of `loops` (pairs or triples), or both.
+strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, double scale, const scan_kernels* loops) {
     strand_filter f;
     std::vector<std::array<double, 4>> scaled(scores.size());
     for (std::size_t k = 0; k < scores.size(); ++k) {
         const double best = *std::max_element(scores[k].begin(), scores[k].end());
         for (int b = 0; b < 4; ++b) scaled[k][b] = (best - scores[k][b]) * scale;
     }
-    f.triples = make_groups(scaled, 3);
-    f.pairs = make_groups(scaled, 2);
+    if (!loops || !loops->pairs) f.triples = make_groups(scaled, 3);
+    if (!loops || loops->pairs) f.pairs = make_groups(scaled, 2);
     return f;
 }
 
 }  // namespace
 
-std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads) {
+std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads,
+                                          const scan_kernels* loops) {
     std::vector<scan_matrix> prepared(motifs.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i; (i = next++) < motifs.size();) prepared[i] = prepare_matrix(motifs[i], wanted);
+        for (std::size_t i; (i = next++) < motifs.size();) prepared[i] = prepare_matrix(motifs[i], wanted, loops);
     };
     std::vector<std::thread> helpers;
     for (unsigned t = 1; t < std::min<std::size_t>(threads, motifs.size()); ++t) helpers.emplace_back(work);
@@ -153,7 +155,7 @@ std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, cons
     return prepared;
 }
 
-scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
+scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const scan_kernels* loops) {
     scan_matrix m;
     m.name = file.id;
     m.scores = file.scores;
@@ -210,7 +212,7 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted) {
     std::vector<std::array<double, 4>> reverse(m.width);
     for (std::size_t k = 0; k < m.width; ++k)
         for (int b = 0; b < 4; ++b) reverse[k][b] = m.scores[m.width - 1 - k][3 - b];
-    m.forward = make_filter(m.scores, scale);
-    m.reverse = make_filter(reverse, scale);
+    m.forward = make_filter(m.scores, scale, loops);
+    m.reverse = make_filter(reverse, scale, loops);
     return m;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "kernels.h"
 #include "report.h"
 
 const char* const scan_options_help =
@@ -148,6 +149,7 @@ bool load_scan_motifs(const char* program, const scan_options& options, std::vec
                     print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
                     return false;
                 }
-    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads);
+    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads,
+                                options.settings.kernels ? options.settings.kernels : &best_kernels());
     return true;
 }

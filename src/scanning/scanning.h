@@ -14,6 +14,8 @@
 // the width, and wider motifs are not motifs but genes.
 inline constexpr std::size_t max_scan_width = 1000;
 
+struct scan_kernels;
+
 // Which windows are reported: those whose p-value is at most `value`, or
 // (by_score) those whose score is at least `value`.
 struct threshold {
@@ -94,18 +96,17 @@ struct scan_matrix {
 inline constexpr double max_scan_score = 1e9;
 
 // Prepares a motif for scanning (width 1 to max_scan_width, scores within
-// +-max_scan_score).
-scan_matrix prepare_matrix(const motif& m, const threshold& wanted);
+// +-max_scan_score), with the filter tables of the loops given, or of all.
+scan_matrix prepare_matrix(const motif& m, const threshold& wanted, const scan_kernels* loops = nullptr);
 
 // Prepares every motif, on `threads` threads.
-std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads);
+std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads,
+                                          const scan_kernels* loops);
 
 // The p-value of a window of grid score x (x at least grid.lowest).
 inline double p_value(const score_grid& grid, std::int64_t x) {
     return grid.tail[static_cast<std::size_t>(x - grid.lowest)];
 }
-
-struct scan_kernels;
 
 struct scan_settings {
     bool plus = true, minus = true;      // strands scanned
