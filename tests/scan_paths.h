@@ -31,7 +31,7 @@ inline std::string fast_scan(const std::string& fasta, const std::vector<scan_ma
             [&](const sequence_batch& batch, const site& s, std::string& out) { append_site(out, batch, s, matrices[s.matrix]); },
             fd);
         fasta_reader reader(settings.batch_bytes, widest - 1, [&](sequence_batch& full) { scans.hand_over(full); },
-                            settings.kernels ? *settings.kernels : best_kernels());
+                            kernels_in_use(settings));
         for (std::size_t at = 0; at < fasta.size() && error.empty(); at += settings.read_bytes)
             reader.read(fasta.data() + at, std::min(settings.read_bytes, fasta.size() - at), error);
         reader.end();

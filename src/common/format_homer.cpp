@@ -30,8 +30,8 @@ bool parse_homer(motif_lines& lines, parse_context& context) {
     pending_motif current;
     std::string line;
     while (lines.next(line)) {
+        if (is_comment_or_blank(line)) continue;
         const std::string_view text = trimmed(line);
-        if (text.empty() || text.front() == '#') continue;
         if (text.front() == '>') {
             if (!finish(lines, context, current)) return false;
             current = pending_motif{};

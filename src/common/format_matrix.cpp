@@ -117,7 +117,6 @@ bool parse_matrix(motif_lines& lines, parse_context& context) {
     m.id = name_after_file(context.path, ".matrix");
     m.names = {m.id};
     m.format = motif_format::matrix;
-    m.line = 1;
     parser p(context.how.max_width, m.scores);
     std::string line;
     while (lines.next(line)) {

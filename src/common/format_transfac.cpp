@@ -85,8 +85,8 @@ bool parse_transfac(motif_lines& lines, parse_context& context) {
     record r;
     std::string line;
     while (lines.next(line)) {
+        if (is_comment_or_blank(line)) continue;
         const std::string_view text = trimmed(line);
-        if (text.empty() || text.front() == '#') continue;
         const std::vector<std::string_view> fields = fields_of(text);
         const std::string_view code = fields[0];
         if (code.substr(0, 2) == "//") {

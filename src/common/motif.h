@@ -22,7 +22,6 @@ struct motif {
     std::vector<std::string> names;    // as the file gives them (ID, NAME, ...): what --motif also matches
     motif_format format = motif_format::matrix;
     double sites = 0;                  // the site count the scores stand for; 0 where the file gave scores
-    std::size_t line = 0;              // where the motif starts in its file
     std::vector<std::array<double, 4>> scores;  // per position, per base in base order
 };
 

@@ -153,7 +153,6 @@ bool add_counted_motif(motif_lines& lines, parse_context& context, motif m,
     if (numbers.empty()) return lines.fail("the motif has no positions", line);
     if (numbers.size() > context.how.max_width)
         return lines.fail("more than " + std::to_string(context.how.max_width) + " positions", line);
-    m.line = line;
     m.scores.reserve(numbers.size());
     double most = 0;
     for (std::array<double, 4> counts : numbers) {

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "report.h"
 
 int write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -31,4 +34,20 @@ int write_whole(const std::string& path, const std::string& text) {
     if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) ::unlink(temporary.c_str());
     return error;
+}
+
+bool write_output(const char* program, const std::string& text) {
+    if (const int error = write_all(1, text.data(), text.size())) {
+        print_error(program, std::string("standard output: ") + std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+bool write_file(const char* program, const std::string& path, const std::string& text) {
+    if (const int error = write_whole(path, text)) {
+        print_error(program, path + ": " + std::strerror(error));
+        return false;
+    }
+    return true;
 }

@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "parallel_for.h"
 #include "report.h"
 #include "results.h"
 #include "scan_input.h"
@@ -108,19 +108,12 @@ command_line parse_options(int argc, char** argv) {
 // seed, so the same for any number of threads.
 std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, const command_line& line) {
     std::vector<sequence_record> controls(targets.size() * line.shuffles);
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < controls.size();) {
-            const std::size_t target = i / line.shuffles, copy = i % line.shuffles;
-            random_bits random(record_seed(line.seed, target, copy));
-            controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
-                           shuffled_record(targets[target].positions, random)};
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < line.scan.settings.threads; ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    parallel_for(controls.size(), line.scan.settings.threads, [&](std::size_t i) {
+        const std::size_t target = i / line.shuffles, copy = i % line.shuffles;
+        random_bits random(record_seed(line.seed, target, copy));
+        controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
+                       shuffled_record(targets[target].positions, random)};
+    });
     return controls;
 }
 
@@ -131,14 +124,6 @@ std::string as_fasta(const std::vector<sequence_record>& records) {
         for (std::size_t at = 0; at < r.positions.size(); at += 60) text += r.positions.substr(at, 60) + "\n";
     }
     return text;
-}
-
-bool write_or_report(const std::string& path, const std::string& text) {
-    if (const int error = write_whole(path, text)) {
-        print_error(program, path + ": " + std::strerror(error));
-        return false;
-    }
-    return true;
 }
 
 // Per motif, which records hold a site: a bit per record, set from any thread.
@@ -191,7 +176,7 @@ int main(int argc, char** argv) {
         controls = shuffled_controls(targets, line);
     }
     warn_unreachable(program, matrices, line.scan.wanted);
-    if (!line.control_out.empty() && !write_or_report(line.control_out, as_fasta(controls))) return 1;
+    if (!line.control_out.empty() && !write_file(program, line.control_out, as_fasta(controls))) return 1;
 
     // Targets then controls, one record index each: which hold a site of
     // which motif.
@@ -236,12 +221,7 @@ int main(int argc, char** argv) {
         run.version = std::string(program) + " " + MOTIF_VERSION;
         run.target_count = target_count;
         run.control_count = control_count;
-        if (!write_or_report(line.html, enrichment_report(results, motifs, run))) return 1;
+        if (!write_file(program, line.html, enrichment_report(results, motifs, run))) return 1;
     }
-    const std::string table = enrichment_table(results, motifs, target_count, control_count);
-    if (const int error = write_all(1, table.data(), table.size())) {
-        print_error(program, std::string("standard output: ") + std::strerror(error));
-        return 1;
-    }
-    return 0;
+    return write_output(program, enrichment_table(results, motifs, target_count, control_count)) ? 0 : 1;
 }

@@ -45,16 +45,6 @@ const char* const usage =
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
-// Writes a picture whole or not at all, so that a failed run never leaves
-// half of one; reports a failure.
-bool write_picture(const std::string& path, const std::string& svg) {
-    if (const int error = write_whole(path, svg)) {
-        print_error(program, path + ": " + std::strerror(error));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +119,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const motif& m : motifs)
-            if (!write_picture(out_dir + "/" + m.id + ".svg", logo_svg(m.scores, m.id))) return 1;
+            if (!write_file(program, out_dir + "/" + m.id + ".svg", logo_svg(m.scores, m.id))) return 1;
         return 0;
     }
     if (motifs.size() > 1) {
@@ -143,10 +133,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string svg = logo_svg(motifs[0].scores, titled ? title : motifs[0].id);
-    if (!output.empty()) return write_picture(output, svg) ? 0 : 1;
-    if (const int failed = write_all(1, svg.data(), svg.size())) {
-        print_error(program, std::string("standard output: ") + std::strerror(failed));
-        return 1;
-    }
-    return 0;
+    if (!output.empty()) return write_file(program, output, svg) ? 0 : 1;
+    return write_output(program, svg) ? 0 : 1;
 }

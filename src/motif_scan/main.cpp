@@ -1,7 +1,6 @@
 // motif_scan: reports every window of DNA sequences that motifs score at or
 // above a threshold, as BED6 lines and three more columns.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -77,11 +76,7 @@ int list_motifs(const std::vector<motif>& motifs, const std::vector<scan_matrix>
         out += motifs[i].id + "\t" + std::to_string(motifs[i].scores.size()) + "\t" +
                format_names[static_cast<int>(motifs[i].format)] + "\t" + sites + "\t" + best + "\n";
     }
-    if (const int error = write_all(1, out.data(), out.size())) {
-        print_error(program, std::string("standard output: ") + std::strerror(error));
-        return 1;
-    }
-    return 0;
+    return write_output(program, out) ? 0 : 1;
 }
 
 }  // namespace

@@ -60,6 +60,11 @@ const scan_kernels& best_kernels();
 // Every set this processor can run, the portable one first.
 std::vector<const scan_kernels*> available_kernels();
 
+// The loops a scan with these settings runs.
+inline const scan_kernels& kernels_in_use(const scan_settings& settings) {
+    return settings.kernels ? *settings.kernels : best_kernels();
+}
+
 // The groups' entries of one window, for the portable loops and the tests.
 inline unsigned window_units(const strand_filter& f, bool pairs, const std::uint8_t* grouped) {
     const group_filter& groups = pairs ? f.pairs : f.triples;

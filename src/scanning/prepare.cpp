@@ -2,12 +2,11 @@
 // the steps of its exact check, and the tables of the filter that passes
 // over most windows.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 #include <tuple>
 
 #include "kernels.h"
+#include "parallel_for.h"
 
 namespace {
 
@@ -144,14 +143,7 @@ strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, doub
 std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads,
                                           const scan_kernels* loops) {
     std::vector<scan_matrix> prepared(motifs.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < motifs.size();) prepared[i] = prepare_matrix(motifs[i], wanted, loops);
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < std::min<std::size_t>(threads, motifs.size()); ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    parallel_for(motifs.size(), threads, [&](std::size_t i) { prepared[i] = prepare_matrix(motifs[i], wanted, loops); });
     return prepared;
 }
 

@@ -44,14 +44,16 @@ std::uint64_t bad_windows(const std::uint64_t* bad, std::size_t positions, std::
     return mask;
 }
 
+bool before(const site& a, const site& b) { return a.piece != b.piece ? a.piece < b.piece : a.start < b.start; }
+
 // Merges the sorted runs of `sites` starting at `runs` pairwise, the
-// earlier first where positions tie, until one is left.
+// earlier first where positions tie, until at most two are left; `runs`
+// becomes their bounds, the end of the last included.
 void merge_runs(std::vector<site>& sites, std::vector<std::size_t>& runs, std::vector<site>& spare) {
-    const auto before = [](const site& a, const site& b) { return a.piece != b.piece ? a.piece < b.piece : a.start < b.start; };
     runs.push_back(sites.size());
     // Empty runs merge into nothing: dropped first.
     runs.erase(std::unique(runs.begin(), runs.end()), runs.end());
-    while (runs.size() > 2) {
+    while (runs.size() > 3) {
         spare.resize(sites.size());
         std::vector<std::size_t> merged_runs;
         std::size_t r = 0;
@@ -77,7 +79,7 @@ void merge_runs(std::vector<site>& sites, std::vector<std::size_t>& runs, std::v
 void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& matrices, const scan_settings& settings,
                 scan_scratch& scratch, const site_reporter& report, std::string& out,
                 const std::function<void(std::string&)>& spill) {
-    const scan_kernels& kernels = settings.kernels ? *settings.kernels : best_kernels();
+    const scan_kernels& kernels = kernels_in_use(settings);
     std::size_t widest = 0, orientations = 0;
     for (const scan_matrix& m : matrices) {
         widest = std::max(widest, m.width);
@@ -162,33 +164,15 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
         // Each strand's sites came as a run in order of position, the runs
         // in order of motif, + before -: merged by position, runs before
         // later runs where positions tie, they go by piece and start, then
-        // motif, then strand. One motif's two runs (a loose threshold's
-        // millions of sites) are merged as they are reported, not copied.
-        const auto put = [&](const site& s) {
-            report(batch, s, out);
+        // motif, then strand. The last two runs (one motif's two strands at
+        // a loose threshold: millions of sites) are merged as they are
+        // reported, not copied.
+        merge_runs(scratch.found, scratch.runs, scratch.merged);
+        const std::vector<site>& found = scratch.found;
+        const std::size_t split = scratch.runs.size() > 2 ? scratch.runs[1] : found.size();
+        for (std::size_t a = 0, b = split; a < split || b < found.size();) {
+            report(batch, found[b == found.size() || (a < split && !before(found[b], found[a])) ? a++ : b++], out);
             if (out.size() >= spill_bytes) spill(out);
-        };
-        std::size_t filled = 0, split = 0;
-        for (std::size_t r = 0; r < scratch.runs.size(); ++r) {
-            const std::size_t end = r + 1 < scratch.runs.size() ? scratch.runs[r + 1] : scratch.found.size();
-            if (end == scratch.runs[r]) continue;
-            ++filled;
-            if (filled == 2) split = scratch.runs[r];
-        }
-        if (filled <= 2) {
-            const std::vector<site>& found = scratch.found;
-            const std::size_t second_end = found.size();
-            std::size_t a = 0, b = filled == 2 ? split : found.size();
-            const std::size_t first_end = filled == 2 ? split : found.size();
-            while (a < first_end || b < second_end) {
-                const bool first = b == second_end || (a < first_end && (found[a].piece != found[b].piece
-                                                                             ? found[a].piece < found[b].piece
-                                                                             : found[a].start <= found[b].start));
-                put(found[first ? a++ : b++]);
-            }
-        } else {
-            merge_runs(scratch.found, scratch.runs, scratch.merged);
-            for (const site& s : scratch.found) put(s);
         }
     }
 }

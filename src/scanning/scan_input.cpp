@@ -45,7 +45,7 @@ bool scan_fasta_file(const char* program, const std::string& path, std::size_t c
         return false;
     }
     fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); },
-                        settings.kernels ? *settings.kernels : best_kernels());
+                        kernels_in_use(settings));
     // Reading on is of no use once the output fails.
     return read_through(program, input, reader, settings.read_bytes, [&] { return scans.output_failed(); });
 }

@@ -149,7 +149,6 @@ bool load_scan_motifs(const char* program, const scan_options& options, std::vec
                     print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
                     return false;
                 }
-    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads,
-                                options.settings.kernels ? options.settings.kernels : &best_kernels());
+    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads, &kernels_in_use(options.settings));
     return true;
 }
