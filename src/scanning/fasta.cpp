@@ -1,10 +1,9 @@
 #include "fasta.h"
 
-#include "kernels.h"
-
 #include <algorithm>
 #include <cstring>
 
+#include "kernels.h"
 
 namespace {
 
