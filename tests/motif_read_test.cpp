@@ -135,6 +135,24 @@ const std::vector<sample>& samples() {
          motif_format::homer,
          {{"AP-1(bZIP)_Homer", {"AP-1(bZIP)/Homer"}, 20, {{4, 16, 0, 0}, {19, 0, 1, 0}}},
           {"beta_counts", {"beta counts"}, 10, {{1, 1, 1, 1}, {0, 0, 10, 0}, {0, 0, 0, 0}}}}},
+        // JASPAR collections as long distributed: rows without letters or
+        // brackets, A, C, G and T; told from HOMER's rows of four by their
+        // count, and where both fit (four rows of four) by the header.
+        {"pfm_vertebrates.txt",
+         ">MA0004.1 Arnt\n4\t19\t0\t0\t0\t0\n16\t0\t20\t0\t0\t0\n0\t1\t0\t20\t0\t20\n0\t0\t0\t0\t20\t0\n"
+         ">MA0001.1\tAlpha one\n4 19 0 2.5\n16 0 0 0.5\n0 1 0 1\n0 0 0 16\n",
+         motif_format::jaspar,
+         {{"MA0004.1_Arnt", {"MA0004.1", "Arnt"}, 20,
+           {{4, 16, 0, 0}, {19, 0, 1, 0}, {0, 20, 0, 0}, {0, 0, 20, 0}, {0, 0, 0, 20}, {0, 0, 20, 0}}},
+          {"MA0001.1_Alpha_one", {"MA0001.1", "Alpha one"}, 20, alpha}}},
+        {"four_by_four.txt", ">alpha\n4 19 0 2.5\n16 0 0 0.5\n0 1 0 1\n0 0 0 16\n", motif_format::jaspar,
+         {{"alpha", {"alpha"}, 20, alpha}}},
+        // HOMER's header: a number third. Its probabilities to three
+        // decimals need not sum to exactly 1.
+        {"four_wide.motif",
+         ">GCAT\tfour/Homer\t6.5\n0.333 0.333 0.333 0.003\n0 1 0 0\n0.5 0 0.5 0\n0.2 0.2 0.2 0.4\n",
+         motif_format::homer,
+         {{"four_Homer", {"four/Homer"}, 20, {{6.66, 6.66, 6.66, 0.06}, {0, 20, 0, 0}, {10, 0, 10, 0}, {4, 4, 4, 8}}}}},
     };
     return all;
 }
@@ -263,6 +281,8 @@ TEST(MotifRead, RefusesMalformedFilesNamingTheLine) {
         {"j", ">\nA [1]\nC [1]\nG [1]\nT [1]\n", motif_format::jaspar, "j: line 1: a header without a name"},
         {"j.pfm", "1 2\n1 2\n1 2\n1 2\n1 2\n", told, "j.pfm: line 5: more than the 4 rows of a motif without a '>' header"},
         {"j.pfm", "1 2\nA 1 2\n1 2\n1 2\n", told, "j.pfm: line 2: rows with and without base letters in the motif"},
+        {"j", ">MA1 x\n1 2 3\n1 2 3\n1 2 3\n", told, "j: line 5: the file ends before the 4 rows of MA1"},
+        {"j", ">MA1 x\n1 2 3\n1 2 3\n1 2\n1 2 3\n", told, "j: line 4: the G row of MA1 has 2 numbers, the A row 3"},
         {"j", ">a\nA [1e308 1]\nC [1e308 1]\nG [0 1]\nT [0 1]\n", told,
          "j: line 1: the counts of a position add up past the range of numbers"},
         // MEME.

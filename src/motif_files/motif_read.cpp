@@ -23,8 +23,26 @@ bool is_lettered_row(std::string_view text) {
            (text[1] == ' ' || text[1] == '\t' || text[1] == '[');
 }
 
+// After a '>' header, rows of numbers alone are JASPAR's (four rows, A, C, G
+// and T, of a number per position, as JASPAR's collections were long
+// distributed) or HOMER's (a row of four per position). `rows` holds how
+// many numbers each of the first four rows has, `more` whether a fifth
+// follows. Where both fit (four rows of four), the header decides: HOMER's
+// has tab-separated fields with a number third. Where neither fits, so does
+// a HOMER header, else the first row's count: the parser then names the fault.
+motif_format format_of_numeric_rows(std::string_view header, const std::vector<std::size_t>& rows, bool more) {
+    const bool jaspar = !more && rows.size() == 4 && std::count(rows.begin(), rows.end(), rows[0]) == 4;
+    const bool homer = std::count(rows.begin(), rows.end(), 4) == static_cast<std::ptrdiff_t>(rows.size());
+    std::size_t tab = header.find('\t');
+    if (tab != std::string_view::npos) tab = header.find('\t', tab + 1);
+    const bool homer_header = tab != std::string_view::npos && looks_numeric(trimmed(header.substr(tab + 1)));
+    if (jaspar && homer) return homer_header ? motif_format::homer : motif_format::jaspar;
+    if (jaspar || homer) return jaspar ? motif_format::jaspar : motif_format::homer;
+    return homer_header || rows[0] == 4 ? motif_format::homer : motif_format::jaspar;
+}
+
 // The format of a file from its first line that is neither blank nor a
-// comment, and for a '>' header the line after it. The lines read are put
+// comment, and for a '>' header the lines after it. The lines read are put
 // back. Fails the line when no format fits.
 bool detect_format(motif_lines& lines, std::optional<motif_format>& format) {
     std::vector<std::pair<std::uint64_t, std::string>> seen;
@@ -49,11 +67,23 @@ bool detect_format(motif_lines& lines, std::optional<motif_format>& format) {
         } else if (starts_with(first, "A|")) {
             format = motif_format::matrix;
         } else if (first.front() == '>') {
+            // Views into `seen` last only until the next line is read.
+            const std::string header(first.substr(1));
             if (next_content(second)) {
                 if (is_lettered_row(second)) {
                     format = motif_format::jaspar;
                 } else if (looks_numeric(fields_of(second)[0])) {
-                    format = motif_format::homer;
+                    std::vector<std::size_t> rows = {fields_of(second).size()};
+                    bool more = false;
+                    std::string_view row;
+                    while (!more && next_content(row) && looks_numeric(fields_of(row)[0])) {
+                        if (rows.size() == 4) {
+                            more = true;
+                        } else {
+                            rows.push_back(fields_of(row).size());
+                        }
+                    }
+                    format = format_of_numeric_rows(header, rows, more);
                 }
             }
         } else if (looks_numeric(fields[0]) || first.front() == '[' || is_lettered_row(first)) {
