@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
@@ -276,12 +277,51 @@ TEST_F(EnrichRun, TheSameTableForAnyThreadsAndFromItsOwnControls) {
         EXPECT_EQ(run({"-m", motifs(), "-j", threads, "--shuffles", "2", "--control-out", out, targets()}).out, one.out);
         EXPECT_EQ(read_file(out), read_file(dir / "c1.fa")) << threads;
     }
-    EXPECT_EQ(rows(one.out)[1][7], "802");
+    // The enrichment column from each line's counts, with controls and
+    // targets of different numbers (the +1s matter only then).
+    const auto table = rows(one.out);
+    EXPECT_EQ(table[1][7], "802");
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        const double t = std::stod(table[i][3]), nt = std::stod(table[i][4]), c = std::stod(table[i][6]),
+                     nc = std::stod(table[i][7]);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%.3g", ((t + 1) / (nt + 1)) / ((c + 1) / (nc + 1)));
+        EXPECT_EQ(table[i][9], expected) << table[i][1];
+    }
     // The controls written, given back as controls, give the same table.
     EXPECT_EQ(run({"-m", motifs(), targets(), dir / "c1.fa"}).out, one.out);
     // Another seed, other controls.
     run({"-m", motifs(), "--seed", "5", "--shuffles", "2", "--control-out", dir / "c5.fa", targets()});
     EXPECT_NE(read_file(dir / "c5.fa"), read_file(dir / "c1.fa"));
+}
+
+// Motifs of equal p-values keep their load order, also past the sixteen
+// elements below which an unstable sort happens to keep it.
+TEST_F(EnrichRun, TiesKeepTheirLoadOrder) {
+    std::string copies = read_file(motifs());
+    const std::size_t from = copies.find(">M3 "), to = copies.find(">M4 ");
+    const std::string planted = copies.substr(from, to - from);
+    for (int k = 0; k < 30; ++k) {
+        std::string copy = planted;
+        copy.replace(0, planted.find('\n'), ">C" + std::to_string(k));
+        copies += copy;
+    }
+    write_file(dir / "copies.jaspar", copies);
+    const command_result r = run({"-m", dir / "copies.jaspar", targets()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto table = rows(r.out);
+    ASSERT_EQ(table.size(), 41u);
+    EXPECT_EQ(table[1][1], "M3_motif3");
+    for (int k = 0; k < 30; ++k) EXPECT_EQ(table[2 + k][1], "C" + std::to_string(k));
+    // The motifs that tie below them too (the same counts, the same p): in load order.
+    std::map<std::string, std::size_t> loaded;
+    for (std::size_t at = copies.find('>'); at != std::string::npos; at = copies.find('>', at + 1))
+        loaded[copies.substr(at + 1, copies.find_first_of(" \n", at) - at - 1)] = loaded.size();
+    for (std::size_t i = 2; i < table.size(); ++i) {
+        if (table[i][3] != table[i - 1][3] || table[i][6] != table[i - 1][6]) continue;
+        const auto id = [](const std::string& name) { return name.substr(0, name.find('_')); };
+        EXPECT_LT(loaded.at(id(table[i - 1][1])), loaded.at(id(table[i][1]))) << table[i - 1][1] << " " << table[i][1];
+    }
 }
 
 TEST_F(EnrichRun, ErrorsAndUsage) {

@@ -339,6 +339,30 @@ TEST(MotifRead, RefusesMalformedFilesNamingTheLine) {
     }
 }
 
+// A repeated identifier gets the first free "#2", "#3", ... in load order,
+// whatever suffixed names the files hold themselves.
+TEST(MotifRead, RepeatedIdentifiersGetTheFirstFreeSuffix) {
+    const struct {
+        std::vector<std::string> given, loaded;
+    } cases[] = {
+        {{"X", "X", "X"}, {"X", "X#2", "X#3"}},
+        {{"X#2", "X", "X"}, {"X#2", "X", "X#3"}},
+        {{"X", "X", "X#2"}, {"X", "X#2", "X#2#2"}},
+        {{"X", "X#2", "X", "X#3", "X"}, {"X", "X#2", "X#3", "X#3#2", "X#4"}},
+    };
+    scratch_dir dir;
+    for (const auto& c : cases) {
+        std::string jaspar;
+        for (const std::string& id : c.given) jaspar += ">" + id + "\nA [1]\nC [0]\nG [0]\nT [0]\n";
+        write_file(dir / "m.jaspar", jaspar);
+        std::vector<motif> motifs;
+        ASSERT_TRUE(load_motifs("test", {dir / "m.jaspar"}, {}, {}, motifs));
+        std::vector<std::string> ids;
+        for (const motif& m : motifs) ids.push_back(m.id);
+        EXPECT_EQ(ids, c.loaded) << jaspar;
+    }
+}
+
 TEST(MotifRead, ReportsFilesThatCannotBeRead) {
     scratch_dir dir;
     std::vector<motif> motifs;

@@ -254,6 +254,20 @@ TEST(PValue, AgreesWithBruteForceWithinTheGridsRounding) {
             const motif file = random_matrix(random, width, "");
             const scan_matrix m = prepare_matrix(file, {true, -1e9});
             EXPECT_DOUBLE_EQ(m.grid.step, 0.001);
+            // Each cell is its score rounded to the nearest step, and the
+            // grid's rounding the sum of each position's largest error: the
+            // brute-force bounds below are only as tight as that.
+            double rounding = 0;
+            for (std::size_t p = 0; p < width; ++p) {
+                double worst = 0;
+                for (int b = 0; b < 4; ++b) {
+                    const double error = std::fabs(file.scores[p][b] - m.grid.step * static_cast<double>(m.grid.cells[p][b]));
+                    ASSERT_LE(error, m.grid.step / 2 * (1 + 1e-9)) << "position " << p << ", base " << b;
+                    worst = std::max(worst, error);
+                }
+                rounding += worst;
+            }
+            EXPECT_NEAR(m.grid.rounding, rounding, 1e-12);
             const std::size_t windows = std::size_t{1} << (2 * width);
             std::vector<double> scores(windows);
             for (std::size_t w = 0; w < windows; ++w)
