@@ -250,6 +250,15 @@ TEST_F(ScanRun, ListsPicksAndWarnsAboutMotifs) {
     EXPECT_EQ(warned.out, promoter_sites);
     EXPECT_EQ(run_command({scan, "-s", "20", "-m", tata(), examples + "/promoters.fa"}).err,
               "motif_scan: warning: tata_box.sites: no window can reach score 20 (the best scores 13.0613)\n");
+    // Several: one line, the first three named.
+    const std::string hint = "; motif_scan --list shows each motif's best p-value)\n";
+    EXPECT_EQ(run_command({scan, "-p", "1e-5", "-m", dir / "a.jaspar", examples + "/promoters.fa"}).err,
+              "motif_scan: warning: 2 motifs can never be reported: no window can reach p <= 1e-05 (MA1_Alpha and MA2_Beta" +
+                  hint);
+    EXPECT_EQ(run_command({scan, "-s", "9", "-m", dir / "a.jaspar", "-m", dir / "b.meme", "-m", tata(), examples + "/promoters.fa"})
+                  .err,
+              "motif_scan: warning: 4 motifs can never be reported: no window can reach score 9 (MA1_Alpha, MA2_Beta, "
+              "MA1_Alpha#2 and 1 more" + hint);
     // A gzip motif file from standard input.
     EXPECT_EQ(run_command({scan, "--list", "-m", "-"}, gzip(read_file(dir / "a.jaspar"))).out,
               "MA1_Alpha\t6\tjaspar\t8\t0.000244\nMA2_Beta\t2\tjaspar\t1\t0.0625\n");

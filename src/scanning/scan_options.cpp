@@ -122,9 +122,13 @@ void check_scan_options(const char* program, scan_options& options) {
 }
 
 void warn_unreachable(const char* program, const std::vector<scan_matrix>& matrices, const threshold& wanted) {
-    for (const scan_matrix& m : matrices) {
-        if (!m.hopeless) continue;
-        char text[160];
+    std::vector<const scan_matrix*> hopeless;
+    for (const scan_matrix& m : matrices)
+        if (m.hopeless) hopeless.push_back(&m);
+    if (hopeless.empty()) return;
+    char text[160];
+    if (hopeless.size() == 1) {
+        const scan_matrix& m = *hopeless[0];
         if (wanted.by_score) {
             double best = 0;
             for (const auto& column : m.scores) best += *std::max_element(column.begin(), column.end());
@@ -134,7 +138,18 @@ void warn_unreachable(const char* program, const std::vector<scan_matrix>& matri
                           m.grid.tail.back());
         }
         print_error(program, "warning: " + m.name + text);
+        return;
     }
+    // Databases hold many short motifs: one line for them all, not a screenful.
+    constexpr std::size_t named = 3;
+    std::snprintf(text, sizeof text, wanted.by_score ? "%zu motifs can never be reported: no window can reach score %g ("
+                                                     : "%zu motifs can never be reported: no window can reach p <= %g (",
+                  hopeless.size(), wanted.value);
+    std::string line = std::string("warning: ") + text;
+    for (std::size_t i = 0; i < std::min(named, hopeless.size()); ++i)
+        line += (i == 0 ? "" : i + 1 == hopeless.size() ? " and " : ", ") + hopeless[i]->name;
+    if (hopeless.size() > named) line += " and " + std::to_string(hopeless.size() - named) + " more";
+    print_error(program, line + "; motif_scan --list shows each motif's best p-value)");
 }
 
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,

@@ -41,6 +41,7 @@ void check_scan_options(const char* program, scan_options& options);
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
                       std::vector<scan_matrix>& matrices);
 
-// One warning line for each motif that no window can reach at the
-// threshold, with the best it can do.
+// One warning line for the motifs that no window can reach at the
+// threshold: a single one named with the best it can do, several counted
+// and the first few named.
 void warn_unreachable(const char* program, const std::vector<scan_matrix>& matrices, const threshold& wanted);
