@@ -23,11 +23,6 @@ struct run_description {
     std::uint64_t target_count, control_count;
 };
 
-// The most likely base at each position, by the frequencies a logo draws
-// (0.25 e^score, normalised): upper case where its frequency is at least
-// 0.5, lower case where it is below.
-std::string consensus_of(const std::vector<std::array<double, 4>>& scores);
-
 // The table: a header line, then one line per motif in the order given
 // (most enriched first), tab-separated.
 std::string enrichment_table(const std::vector<enrichment>& results, const std::vector<motif>& motifs,

@@ -1,4 +1,5 @@
-// motif_logo: the sequence logo of a matrix file as SVG.
+// A motif's sequence logo as SVG, and what is read off the same stacks:
+// each position's base frequencies and the consensus.
 #pragma once
 
 #include <array>
@@ -17,6 +18,10 @@ struct logo_stack {
 // The stack of a matrix position: probabilities 0.25 e^score normalised to
 // sum to 1 (they fall short of 1 where some sites had no base there).
 logo_stack stack_of(const std::array<double, 4>& scores);
+
+// The most likely base at each position, by its stack's probabilities:
+// upper case where its frequency is at least 0.5, lower case where it is below.
+std::string consensus_of(const std::vector<std::array<double, 4>>& scores);
 
 // Text for XML and HTML: &, <, > and " as entities, control bytes but tab
 // and line ends (which XML 1.0 refuses) as '?'.

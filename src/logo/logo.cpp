@@ -74,6 +74,17 @@ logo_stack stack_of(const std::array<double, 4>& scores) {
     return stack;
 }
 
+std::string consensus_of(const std::vector<std::array<double, 4>>& scores) {
+    std::string consensus;
+    for (const auto& column : scores) {
+        const logo_stack stack = stack_of(column);
+        const auto best = static_cast<int>(std::max_element(stack.probability.begin(), stack.probability.end()) -
+                                           stack.probability.begin());
+        consensus += stack.probability[best] >= 0.5 ? base_letters[best] : static_cast<char>(base_letters[best] + 32);
+    }
+    return consensus;
+}
+
 std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title) {
     const double plot_height = 2 * pixels_per_bit;
     const double width = left_margin + stack_width * static_cast<double>(scores.size()) + right_margin;
