@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 
@@ -20,4 +22,23 @@ void option_error(const char* program, int got, char** argv) {
     if (got == ':') usage_error(program, std::string("option ") + argv[optind - 1] + " needs a value");
     usage_error(program, optopt ? std::string("unknown option -") + static_cast<char>(optopt)
                                 : std::string("unknown option ") + argv[optind - 1]);
+}
+
+double number_option(const char* program, const char* option, const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    if (*text == '\0' || *end != '\0' || !std::isfinite(value) || errno == ERANGE)
+        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a number");
+    return value;
+}
+
+std::uint64_t whole_option(const char* program, const char* option, const char* text, std::uint64_t least) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*text == '\0' || *text == '-' || *end != '\0' || errno == ERANGE || value < least)
+        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a whole number of at least " +
+                                 std::to_string(least));
+    return value;
 }

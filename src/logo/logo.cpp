@@ -85,9 +85,11 @@ std::string consensus_of(const std::vector<std::array<double, 4>>& scores) {
     return consensus;
 }
 
-std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title) {
+std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title, std::size_t before,
+                     std::size_t after) {
     const double plot_height = 2 * pixels_per_bit;
-    const double width = left_margin + stack_width * static_cast<double>(scores.size()) + right_margin;
+    const double width = left_margin + stack_width * static_cast<double>(before + scores.size() + after) + right_margin;
+    const double first = left_margin + stack_width * static_cast<double>(before);  // the first stack's left
     const double height = top_margin + plot_height + bottom_margin;
     const double baseline = top_margin + plot_height;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -116,7 +118,7 @@ std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std
     const std::size_t every = scores.size() >= 1000 ? 10 : 1;
     for (std::size_t p = 0; p < scores.size(); ++p) {
         if ((p + 1) % every != 0 && p != 0) continue;
-        svg += "<text x=\"" + number(left_margin + stack_width * (static_cast<double>(p) + 0.5)) + "\" y=\"" +
+        svg += "<text x=\"" + number(first + stack_width * (static_cast<double>(p) + 0.5)) + "\" y=\"" +
                number(baseline + 18) + "\" font-size=\"11\" text-anchor=\"middle\">" + std::to_string(p + 1) +
                "</text>\n";
     }
@@ -127,7 +129,7 @@ std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std
     for (std::size_t p = 0; p < scores.size(); ++p) {
         const logo_stack stack = stack_of(scores[p]);
         double bottom = baseline;
-        const double x = left_margin + stack_width * static_cast<double>(p) + 1;
+        const double x = first + stack_width * static_cast<double>(p) + 1;
         for (const int b : stack.bottom_up) {
             const double h = stack.height[b] * pixels_per_bit;
             if (h <= 0) continue;

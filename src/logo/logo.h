@@ -28,8 +28,10 @@ std::string consensus_of(const std::vector<std::array<double, 4>>& scores);
 std::string xml_escaped(const std::string& text);
 
 // The whole picture: a y axis in bits, one stack per position numbered from
-// 1, and the title.
-std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title);
+// 1, and the title; with `before` and `after` blank positions around the
+// stacks, so that logos drawn on one canvas line up.
+std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title, std::size_t before = 0,
+                     std::size_t after = 0);
 
 // Drawing sizes, in pixels.
 inline constexpr double pixels_per_bit = 100;

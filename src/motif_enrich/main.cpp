@@ -51,16 +51,6 @@ struct command_line {
     std::uint64_t shuffles = 1, seed = 1;
 };
 
-std::uint64_t whole_option(const char* option, const char* text, std::uint64_t least) {
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    if (*text == '\0' || *text == '-' || *end != '\0' || errno == ERANGE || value < least)
-        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a whole number of at least " +
-                                 std::to_string(least));
-    return value;
-}
-
 command_line parse_options(int argc, char** argv) {
     enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option };
     static const std::vector<option> long_options =
@@ -75,10 +65,10 @@ command_line parse_options(int argc, char** argv) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         switch (c) {
         case shuffles_option:
-            line.shuffles = whole_option("--shuffles", optarg, 1);
+            line.shuffles = whole_option(program, "--shuffles", optarg, 1);
             break;
         case seed_option:
-            line.seed = whole_option("--seed", optarg, 0);
+            line.seed = whole_option(program, "--seed", optarg, 0);
             break;
         case control_out_option:
             line.control_out = optarg;

@@ -48,10 +48,15 @@ bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, st
 // all bases; a position without counts scores 0 for every base.
 std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts);
 
-// Reads every file in `paths` in order for `program`, makes identifiers
-// unique (a repeated one gets "#2", "#3", ... in load order), and keeps the
-// motifs whose identifier, pre-suffix identifier or one of whose names is
-// in `wanted` (all of them if it is empty). Reports a failure, or a wanted
-// name that no motif has, as one line and returns false.
+// Reads every file in `paths` in order for `program` into `all`, makes
+// identifiers unique (a repeated one gets "#2", "#3", ... in load order),
+// and lists in `picked` the motifs whose identifier, pre-suffix identifier
+// or one of whose names is in `wanted` (all of them if it is empty).
+// Reports a failure, or a wanted name that no motif has, as one line and
+// returns false.
+bool load_motif_set(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
+                    const std::vector<std::string>& wanted, std::vector<motif>& all, std::vector<std::size_t>& picked);
+
+// The same, keeping only the motifs picked.
 bool load_motifs(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
                  const std::vector<std::string>& wanted, std::vector<motif>& motifs);

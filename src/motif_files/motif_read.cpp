@@ -155,9 +155,10 @@ bool read_motif_file(const std::string& path, const motif_reading& how, std::vec
     return ok;
 }
 
-bool load_motifs(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
-                 const std::vector<std::string>& wanted, std::vector<motif>& motifs) {
-    std::vector<motif> all;
+bool load_motif_set(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
+                    const std::vector<std::string>& wanted, std::vector<motif>& all, std::vector<std::size_t>& picked) {
+    all.clear();
+    picked.clear();
     for (const std::string& path : paths) {
         std::string error;
         if (!read_motif_file(path, how, all, error)) {
@@ -179,7 +180,6 @@ bool load_motifs(const char* program, const std::vector<std::string>& paths, con
         }
     }
     std::vector<bool> matched(wanted.size());
-    motifs.clear();
     for (std::size_t i = 0; i < all.size(); ++i) {
         bool keep = wanted.empty();
         for (std::size_t w = 0; w < wanted.size(); ++w) {
@@ -188,7 +188,7 @@ bool load_motifs(const char* program, const std::vector<std::string>& paths, con
                 std::find(all[i].names.begin(), all[i].names.end(), name) != all[i].names.end())
                 keep = matched[w] = true;
         }
-        if (keep) motifs.push_back(std::move(all[i]));
+        if (keep) picked.push_back(i);
     }
     for (std::size_t w = 0; w < wanted.size(); ++w) {
         if (matched[w]) continue;
@@ -196,5 +196,15 @@ bool load_motifs(const char* program, const std::vector<std::string>& paths, con
                                  (paths.size() == 1 ? paths[0] : "the motif files given"));
         return false;
     }
+    return true;
+}
+
+bool load_motifs(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
+                 const std::vector<std::string>& wanted, std::vector<motif>& motifs) {
+    std::vector<motif> all;
+    std::vector<std::size_t> picked;
+    if (!load_motif_set(program, paths, how, wanted, all, picked)) return false;
+    motifs.clear();
+    for (const std::size_t i : picked) motifs.push_back(std::move(all[i]));
     return true;
 }

@@ -31,15 +31,6 @@ namespace {
 
 enum { strand_option = 1000, version_option, motif_option, format_option, sites_option };
 
-double number_option(const char* program, const char* option, const char* text) {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text, &end);
-    if (*text == '\0' || *end != '\0' || !std::isfinite(value) || errno == ERANGE)
-        usage_error(program, std::string("option ") + option + ": '" + text + "' is not a number");
-    return value;
-}
-
 }  // namespace
 
 std::vector<option> scan_long_options(const std::vector<option>& more) {
