@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "comparing.h"
 #include "parallel_for.h"
 #include "report.h"
 #include "results.h"
@@ -150,6 +151,27 @@ std::string threshold_text(const scan_options& scan) {
     return std::string(text) + ", on " + strands;
 }
 
+// For each motif, the others it resembles by motif_compare's statistics (q
+// <= 0.01, the motifs tested as targets), for the report's families.
+std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& motifs, unsigned threads) {
+    std::vector<motif> comparable;
+    std::vector<std::size_t> index;
+    for (std::size_t i = 0; i < motifs.size(); ++i)
+        if (motifs[i].scores.size() <= max_compare_width) {
+            comparable.push_back(motifs[i]);
+            index.push_back(i);
+        }
+    compare_settings settings;
+    settings.max_q = 0.01;
+    settings.threads = threads;
+    const std::vector<std::vector<motif_match>> matches = compare_motifs(comparable, comparable, settings);
+    std::vector<std::vector<std::size_t>> resembles(motifs.size());
+    for (std::size_t q = 0; q < comparable.size(); ++q)
+        for (const motif_match& m : matches[q])
+            if (m.target != q) resembles[index[q]].push_back(index[m.target]);
+    return resembles;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +233,8 @@ int main(int argc, char** argv) {
         run.version = std::string(program) + " " + MOTIF_VERSION;
         run.target_count = target_count;
         run.control_count = control_count;
-        if (!write_file(program, line.html, enrichment_report(results, motifs, run))) return 1;
+        if (!write_file(program, line.html, enrichment_report(results, motifs, run, resemblances(motifs, line.scan.settings.threads))))
+            return 1;
     }
     return write_output(program, enrichment_table(results, motifs, target_count, control_count)) ? 0 : 1;
 }

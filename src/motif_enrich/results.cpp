@@ -68,40 +68,77 @@ std::string enrichment_table(const std::vector<enrichment>& results, const std::
 }
 
 std::string enrichment_report(const std::vector<enrichment>& results, const std::vector<motif>& motifs,
-                              const run_description& run) {
+                              const run_description& run, const std::vector<std::vector<std::size_t>>& resembles) {
     std::string page = page_start("Motif enrichment: " + run.targets,
-                                  "table.motifs { font-size: 0.9em; }\nimg.logo { height: 72px; display: block; }\n");
+                                  "table.motifs { font-size: 0.9em; }\nimg.logo { height: 72px; display: block; }\n"
+                                  "td.family { text-align: left; padding-left: 3em; }\nsummary { cursor: pointer; }\n"
+                                  "span.like { color: #666; font-size: 0.9em; }\n");
     page += "<h1>Motif enrichment</h1>\n" +
             settings_table({{"targets", run.targets}, {"controls", run.controls}, {"motifs", run.motifs},
                             {"sites", run.threshold}, {"program", run.version}});
     // The table's columns but the counts of targets and controls (above),
     // the logo beside the motif's name.
-    page += "<h2>Motifs, most enriched first</h2>\n<table class=\"motifs\">\n<thead><tr>";
     const std::pair<const char*, std::size_t> shown[] = {
         {"rank", 0}, {"motif", 1}, {"logo", 13}, {"consensus", 2}, {"targets with a site", 3}, {"%", 5},
         {"controls with a site", 6}, {"%", 8}, {"enrichment", 9}, {"log10 p", 10}, {"p", 11}, {"q", 12}};
+    std::string head = "<thead><tr>";
     for (const auto& [label, column] : shown)
-        page += std::string(column == 1 || column == 2 || column == 13 ? "<th class=\"name\">" : "<th>") + label + "</th>";
-    page += "</tr></thead>\n<tbody>\n";
-    // q falls with p, so the motifs of q <= 0.05 come first.
-    std::size_t drawn = 10;
-    for (std::size_t i = 0; i < results.size(); ++i)
-        if (std::exp(results[i].log_q) <= 0.05) drawn = std::max(drawn, i + 1);
+        head += std::string(column == 1 || column == 2 || column == 13 ? "<th class=\"name\">" : "<th>") + label + "</th>";
+    head += "</tr></thead>\n";
+
+    // Families: each motif like the best-ranked motif before it that it
+    // resembles, and folded under that one's first.
+    std::vector<std::size_t> rank_of(motifs.size());
+    for (std::size_t i = 0; i < results.size(); ++i) rank_of[results[i].motif] = i;
+    std::vector<std::size_t> like(results.size(), SIZE_MAX), first(results.size());
+    std::vector<std::vector<std::size_t>> members(results.size());
     for (std::size_t i = 0; i < results.size(); ++i) {
+        for (const std::size_t other : resembles[results[i].motif])
+            if (rank_of[other] < i) like[i] = std::min(like[i], rank_of[other]);
+        first[i] = like[i] == SIZE_MAX ? i : first[like[i]];
+        if (first[i] != i) members[first[i]].push_back(i);
+    }
+
+    // Logos for the motifs of q <= 0.05 (q falls with p, so they come
+    // first), and for the first ten lines shown.
+    std::vector<bool> drawn(results.size());
+    for (std::size_t i = 0, lines = 0; i < results.size(); ++i) {
+        drawn[i] = std::exp(results[i].log_q) <= 0.05 || (first[i] == i && lines < 10);
+        lines += first[i] == i;
+    }
+    const auto row = [&](std::size_t i) {
         const motif& m = motifs[results[i].motif];
         const std::vector<std::string> columns = columns_of(results[i], i + 1, m, run.target_count, run.control_count);
-        page += "<tr>";
+        std::string line = "<tr>";
         for (const auto& [label, column] : shown) {
             if (column == 13) {
-                page += "<td>";
-                if (i < drawn) page += svg_image(logo_svg(m.scores, m.id), "logo of " + m.id, "logo");
-                page += "</td>";
+                line += "<td>";
+                if (drawn[i]) line += svg_image(logo_svg(m.scores, m.id), "logo of " + m.id, "logo");
+                line += "</td>";
+            } else if (column == 1) {
+                line += "<td class=\"name\">" + xml_escaped(columns[1]);
+                if (like[i] != SIZE_MAX)
+                    line += "<br><span class=\"like\">like " + xml_escaped(motifs[results[like[i]].motif].id) + "</span>";
+                line += "</td>";
             } else {
-                page += std::string(column == 1 ? "<td class=\"name\">" : column == 2 ? "<td class=\"consensus\">" : "<td>") +
-                        xml_escaped(columns[column]) + "</td>";
+                line += std::string(column == 2 ? "<td class=\"consensus\">" : "<td>") + xml_escaped(columns[column]) + "</td>";
             }
         }
-        page += "</tr>\n";
+        return line + "</tr>\n";
+    };
+    page += "<h2>Motifs, most enriched first</h2>\n";
+    page += "<p>A motif that resembles a better-ranked one (motif_compare's q-value at most 0.01 among the motifs "
+            "tested) is folded under the first motif of their family.</p>\n";
+    page += "<table class=\"motifs\">\n" + head + "<tbody>\n";
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (first[i] != i) continue;
+        page += row(i);
+        if (members[i].empty()) continue;
+        page += "<tr><td colspan=\"" + std::to_string(std::size(shown)) + "\" class=\"family\"><details><summary>" +
+                std::to_string(members[i].size()) + " more like " + xml_escaped(motifs[results[i].motif].id) +
+                "</summary>\n<table class=\"motifs\">\n" + head + "<tbody>\n";
+        for (const std::size_t member : members[i]) page += row(member);
+        page += "</tbody>\n</table>\n</details></td></tr>\n";
     }
     return page + "</tbody>\n</table>\n" + page_end();
 }

@@ -30,6 +30,9 @@ std::string enrichment_table(const std::vector<enrichment>& results, const std::
 
 // The report page: self-contained HTML, no scripts; the run, then the
 // table, with each motif's logo (the SVG motif_logo draws) for those of
-// q <= 0.05, and at least the first ten.
+// q <= 0.05 and the first ten lines. A motif that resembles a
+// better-ranked one (`resembles[m]`: the motifs m resembles, in load order)
+// is marked "like" the best-ranked of them and folded under the first of
+// their family, shown on request.
 std::string enrichment_report(const std::vector<enrichment>& results, const std::vector<motif>& motifs,
-                              const run_description& run);
+                              const run_description& run, const std::vector<std::vector<std::size_t>>& resembles);
