@@ -17,7 +17,7 @@
 #include "results.h"
 #include "scan_input.h"
 #include "scan_options.h"
-#include "shuffle.h"
+#include "controls.h"
 #include "statistics.h"
 #include "write_all.h"
 
@@ -95,28 +95,6 @@ command_line parse_options(int argc, char** argv) {
     return line;
 }
 
-// K shuffled copies of each target, made on all threads: each from its own
-// seed, so the same for any number of threads.
-std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, const command_line& line) {
-    std::vector<sequence_record> controls(targets.size() * line.shuffles);
-    parallel_for(controls.size(), line.scan.settings.threads, [&](std::size_t i) {
-        const std::size_t target = i / line.shuffles, copy = i % line.shuffles;
-        random_bits random(record_seed(line.seed, target, copy));
-        controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
-                       shuffled_record(targets[target].positions, random)};
-    });
-    return controls;
-}
-
-std::string as_fasta(const std::vector<sequence_record>& records) {
-    std::string text;
-    for (const sequence_record& r : records) {
-        text += ">" + r.name + "\n";
-        for (std::size_t at = 0; at < r.positions.size(); at += 60) text += r.positions.substr(at, 60) + "\n";
-    }
-    return text;
-}
-
 // Per motif, which records hold a site: a bit per record, set from any thread.
 struct site_bits {
     site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(motifs * words) {
@@ -185,7 +163,7 @@ int main(int argc, char** argv) {
     if (!line.controls.empty()) {
         if (!read_fasta_records(program, line.controls, controls)) return 1;
     } else {
-        controls = shuffled_controls(targets, line);
+        controls = shuffled_controls(targets, line.shuffles, line.seed, line.scan.settings.threads);
     }
     warn_unreachable(program, matrices, line.scan.wanted);
     if (!line.control_out.empty() && !write_file(program, line.control_out, as_fasta(controls))) return 1;

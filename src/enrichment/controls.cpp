@@ -1,0 +1,25 @@
+#include "controls.h"
+
+#include "parallel_for.h"
+#include "shuffle.h"
+
+std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, std::uint64_t shuffles,
+                                               std::uint64_t seed, unsigned threads) {
+    std::vector<sequence_record> controls(targets.size() * shuffles);
+    parallel_for(controls.size(), threads, [&](std::size_t i) {
+        const std::size_t target = i / shuffles, copy = i % shuffles;
+        random_bits random(record_seed(seed, target, copy));
+        controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
+                       shuffled_record(targets[target].positions, random)};
+    });
+    return controls;
+}
+
+std::string as_fasta(const std::vector<sequence_record>& records) {
+    std::string text;
+    for (const sequence_record& r : records) {
+        text += ">" + r.name + "\n";
+        for (std::size_t at = 0; at < r.positions.size(); at += 60) text += r.positions.substr(at, 60) + "\n";
+    }
+    return text;
+}
