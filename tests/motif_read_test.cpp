@@ -307,6 +307,7 @@ TEST(MotifRead, RefusesMalformedFilesNamingTheLine) {
         {"e", "MEME version 4\nMOTIF a\nletter-probability matrix: w= 1\n0 0 0 1\nletter-probability matrix: w= 1\n", told,
          "e: line 5: a second letter-probability matrix for motif a"},
         {"e", "MEME version 4\nMOTIF a\nletter-probability matrix: w= 1001\n", told, "e: line 2: more than 1000 positions"},
+        {"e", "MEME version 4\nMOTIF a\nletter-probability matrix: w= 2.2e67\n", told, "e: line 2: more than 1000 positions"},
         // TRANSFAC.
         {"t", "AC  a\nP0 A C G T\n01 1 2 3\n", told, "t: line 3: a row of 3 counts; the P0 line names 4 columns"},
         {"t", "AC  a\nP0 A C G G\n", told, "t: line 2: the P0 line does not name the columns A, C, G and T"},

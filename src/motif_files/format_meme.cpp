@@ -5,6 +5,8 @@
 // passed over; an alphabet other than DNA is refused.
 #include <cctype>
 
+#include <cmath>
+
 #include "motif_parse.h"
 
 namespace {
@@ -60,10 +62,11 @@ bool read_matrix(motif_lines& lines, parse_context& context, pending_motif& curr
     double width = -1;
     if (!w.empty()) {
         if (!read_number(lines, w, width)) return false;
-        if (width != static_cast<double>(static_cast<std::size_t>(width)))
-            return lines.fail("w= " + std::string(w) + " is not a whole number");
+        // Against the limit first: a width past the range of whole numbers
+        // cannot be converted to one.
         if (width > static_cast<double>(context.how.max_width))
             return lines.fail("more than " + std::to_string(context.how.max_width) + " positions", current.line);
+        if (width != std::floor(width)) return lines.fail("w= " + std::string(w) + " is not a whole number");
     }
     current.m.sites = context.how.sites;
     if (!nsites.empty()) {
