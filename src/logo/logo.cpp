@@ -145,3 +145,15 @@ std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std
     svg += "</svg>\n";
     return svg;
 }
+
+std::pair<std::string, std::string> aligned_logos(const std::vector<std::array<double, 4>>& upper, const std::string& upper_title,
+                                                  const std::vector<std::array<double, 4>>& lower, const std::string& lower_title,
+                                                  std::int64_t offset) {
+    // The upper motif starts `offset` columns into the canvas where that is
+    // positive, the lower -offset columns where that is.
+    const auto wu = static_cast<std::int64_t>(upper.size()), wl = static_cast<std::int64_t>(lower.size());
+    const std::int64_t upper_from = std::max<std::int64_t>(0, offset), lower_from = std::max<std::int64_t>(0, -offset);
+    const std::int64_t canvas = std::max(upper_from + wu, lower_from + wl);
+    return {logo_svg(upper, upper_title, static_cast<std::size_t>(upper_from), static_cast<std::size_t>(canvas - upper_from - wu)),
+            logo_svg(lower, lower_title, static_cast<std::size_t>(lower_from), static_cast<std::size_t>(canvas - lower_from - wl))};
+}

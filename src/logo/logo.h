@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One stack of the logo: its information content and, per base, the base's
@@ -32,6 +34,12 @@ std::string xml_escaped(const std::string& text);
 // stacks, so that logos drawn on one canvas line up.
 std::string logo_svg(const std::vector<std::array<double, 4>>& scores, const std::string& title, std::size_t before = 0,
                      std::size_t after = 0);
+
+// Two motifs' logos on one canvas, so that facing columns line up: column i
+// of `upper` faces column i + offset of `lower`.
+std::pair<std::string, std::string> aligned_logos(const std::vector<std::array<double, 4>>& upper, const std::string& upper_title,
+                                                  const std::vector<std::array<double, 4>>& lower, const std::string& lower_title,
+                                                  std::int64_t offset);
 
 // Drawing sizes, in pixels.
 inline constexpr double pixels_per_bit = 100;

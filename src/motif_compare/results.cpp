@@ -38,19 +38,6 @@ constexpr std::size_t drawn_per_query = 10;
 
 }  // namespace
 
-std::pair<std::string, std::string> aligned_logos(const motif& query, const motif& target, const motif_match& match) {
-    // Query column i faces target column i + offset: the query starts
-    // `offset` columns into the canvas where that is positive, the target
-    // -offset columns where that is.
-    const auto wq = static_cast<std::int64_t>(query.scores.size()), wt = static_cast<std::int64_t>(target.scores.size());
-    const std::int64_t query_from = std::max<std::int64_t>(0, match.offset), target_from = std::max<std::int64_t>(0, -match.offset);
-    const std::int64_t canvas = std::max(query_from + wq, target_from + wt);
-    const auto target_scores = match.minus ? reverse_complement(target.scores) : target.scores;
-    return {logo_svg(query.scores, query.id, static_cast<std::size_t>(query_from), static_cast<std::size_t>(canvas - query_from - wq)),
-            logo_svg(target_scores, target.id + (match.minus ? " (reverse complement)" : ""), static_cast<std::size_t>(target_from),
-                     static_cast<std::size_t>(canvas - target_from - wt))};
-}
-
 std::string comparison_table(const std::vector<motif>& queries, const std::vector<motif>& targets,
                              const std::vector<std::vector<motif_match>>& matches, std::size_t top) {
     std::string out;
@@ -91,7 +78,9 @@ std::string comparison_report(const std::vector<motif>& queries, const std::vect
             const std::vector<std::string> columns = columns_of(query, target, m);
             page += "<tr><td>" + std::to_string(i + 1) + "</td><td class=\"name\">" + xml_escaped(target.id) + "</td><td class=\"logos\">";
             if (i < drawn_per_query) {
-                const auto [above, below] = aligned_logos(query, target, m);
+                const auto [above, below] =
+                    aligned_logos(query.scores, query.id, m.minus ? reverse_complement(target.scores) : target.scores,
+                                  target.id + (m.minus ? " (reverse complement)" : ""), m.offset);
                 page += svg_image(above, "logo of " + query.id + " as aligned", "logo") +
                         svg_image(below, "logo of " + target.id + " as aligned", "logo");
             }

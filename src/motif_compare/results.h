@@ -17,7 +17,3 @@ std::string comparison_table(const std::vector<motif>& queries, const std::vecto
 std::string comparison_report(const std::vector<motif>& queries, const std::vector<motif>& targets,
                               const std::vector<std::vector<motif_match>>& matches, std::size_t top,
                               const std::vector<std::pair<std::string, std::string>>& settings);
-
-// The logos of a query and a target as they match, on one canvas so that
-// facing columns line up: the target reverse complemented on '-'.
-std::pair<std::string, std::string> aligned_logos(const motif& query, const motif& target, const motif_match& match);

@@ -1,0 +1,65 @@
+// The search for motifs over-represented in target sequences against
+// controls: enriched words as seeds, each refined as a count matrix to the
+// records holding a site, the best judged on records held out of the search,
+// its sites masked before the next.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scan_input.h"
+
+struct discover_settings {
+    std::size_t min_width = 8, max_width = 15;  // from 3 to max_discover_width
+    std::size_t motifs = 10;                    // found at most
+    double evalue = 0.05;                       // a motif judged above this ends the search
+    std::uint64_t seed = 1;                     // picks the records held out
+    unsigned threads = 1;
+};
+
+inline constexpr std::size_t max_discover_width = 30;
+
+// A motif found, as written, and how it was judged.
+struct found_motif {
+    std::vector<std::array<double, 4>> probabilities;  // per position, as written (six decimals)
+    std::uint64_t sites = 0;                           // target records whose sites it was counted from
+    double site_p = 1;                                 // its sites: windows of p-value at most this
+    std::vector<std::array<double, 4>> scores;         // as a reader of the written motif computes them
+    // Records with a site: held out (or, where none are, all) and all.
+    std::uint64_t held_targets_with = 0, held_targets = 0, held_controls_with = 0, held_controls = 0;
+    std::uint64_t targets_with = 0, targets = 0, controls_with = 0, controls = 0;
+    double log_p = 0, log_e = 0;  // Fisher's test on the records judged on; E = p x motifs tried
+};
+
+// The records of a search: targets and controls, and for each control the
+// target it was shuffled from (or -1 for controls of their own).
+struct search_records {
+    std::vector<sequence_record> targets, controls;
+    std::vector<std::int64_t> source;
+};
+
+struct discovery {
+    std::vector<found_motif> motifs;  // those of E-value at most the limit, best first
+    bool held_out = false;            // judged on held-out records (else on all)
+    std::vector<bool> target_held_out, control_held_out;
+};
+
+// Targets of at least this many records have a tenth held out.
+inline constexpr std::size_t least_to_hold_out = 100;
+
+// Which records are held out: a tenth of the targets, picked by the seed, and
+// the controls shuffled from them (or, for controls of their own, a tenth of
+// them); none where the targets are fewer than least_to_hold_out.
+void pick_held_out(const search_records& records, std::uint64_t seed, std::vector<bool>& targets, std::vector<bool>& controls);
+
+// Finds the motifs. `found` is called with each motif as it is judged.
+discovery discover_motifs(const search_records& records, const discover_settings& settings,
+                          const std::function<void(const found_motif&, std::size_t rank)>& found);
+
+// The scores a reader of the motif as written computes: each probability
+// as printed with six decimals, times the site count, scored as counts.
+std::vector<std::array<double, 4>> scores_as_written(const std::vector<std::array<double, 4>>& probabilities,
+                                                     std::uint64_t sites);

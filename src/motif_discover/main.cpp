@@ -1,0 +1,280 @@
+// motif_discover: the motifs over-represented in a set of sequences (peaks,
+// promoters) against controls, found de novo, each judged on records held
+// out of the search; written in MEME's text format for the other programs.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comparing.h"
+#include "controls.h"
+#include "discover.h"
+#include "report.h"
+#include "results.h"
+#include "write_all.h"
+
+namespace {
+
+const char* const program = "motif_discover";
+
+const char* const usage =
+    "Usage: motif_discover [options] TARGETS.fa [CONTROL.fa]\n"
+    "\n"
+    "Finds the motifs over-represented in the target sequences (plain or gzip\n"
+    "FASTA: peaks, promoters) against the controls, on both strands: enriched\n"
+    "words as seeds, each refined as a count matrix to the records holding a\n"
+    "site, the best judged by Fisher's test on a tenth of the records held out\n"
+    "of the search, its sites masked before the next. Without CONTROL.fa the\n"
+    "controls are the targets shuffled, each record's dinucleotides kept. The\n"
+    "motifs go to standard output in MEME's text format.\n"
+    "\n"
+    "Options:\n"
+    "      --minw N          the least width of a motif (default 8; 3 to 30)\n"
+    "      --maxw N          the greatest width (default 15; 3 to 30)\n"
+    "      --nmotifs N       find at most N motifs (default 10)\n"
+    "      --evalue E        stop at the first motif whose held-out E-value (p\n"
+    "                        times the motifs tried) is above E (default 0.05)\n"
+    "      --shuffles K      shuffled copies of each target as controls (default 1)\n"
+    "      --seed N          seed of the shuffles and of the records held out\n"
+    "                        (default 1)\n"
+    "      --control-out FILE  write the controls used to FILE as FASTA\n"
+    "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
+    "                        PREFIX_controls.fa\n"
+    "      --tsv FILE        write a table of the motifs and their numbers to FILE\n"
+    "      --compare DB      name each motif by its best matches among the motifs\n"
+    "                        of DB (any motif file); repeat for several\n"
+    "      --html FILE       write a report page with the motifs' logos to FILE\n"
+    "  -j, --threads N       threads (default: all cores)\n"
+    "  -h, --help            show this help and exit\n"
+    "      --version         show the version and exit\n";
+
+struct command_line {
+    discover_settings settings;
+    std::string targets, controls, control_out, held_out, tsv, html;
+    std::vector<std::string> databases;
+    std::uint64_t shuffles = 1;
+};
+
+command_line parse_options(int argc, char** argv) {
+    enum {
+        version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
+        control_out_option, held_out_option, tsv_option, compare_option, html_option
+    };
+    static const option long_options[] = {{"minw", required_argument, nullptr, minw_option},
+                                          {"maxw", required_argument, nullptr, maxw_option},
+                                          {"nmotifs", required_argument, nullptr, nmotifs_option},
+                                          {"evalue", required_argument, nullptr, evalue_option},
+                                          {"shuffles", required_argument, nullptr, shuffles_option},
+                                          {"seed", required_argument, nullptr, seed_option},
+                                          {"control-out", required_argument, nullptr, control_out_option},
+                                          {"held-out", required_argument, nullptr, held_out_option},
+                                          {"tsv", required_argument, nullptr, tsv_option},
+                                          {"compare", required_argument, nullptr, compare_option},
+                                          {"html", required_argument, nullptr, html_option},
+                                          {"threads", required_argument, nullptr, 'j'},
+                                          {"help", no_argument, nullptr, 'h'},
+                                          {"version", no_argument, nullptr, version_option},
+                                          {nullptr, 0, nullptr, 0}};
+    command_line line;
+    line.settings.threads = std::max(1u, std::thread::hardware_concurrency());
+    const auto file_name = [&](const char* option, std::string& into) {
+        into = optarg;
+        if (into.empty()) usage_error(program, std::string("option ") + option + ": the file name is empty");
+    };
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":j:h", long_options, nullptr)) != -1) {
+        switch (c) {
+        case minw_option:
+            line.settings.min_width = whole_option(program, "--minw", optarg, 3);
+            break;
+        case maxw_option:
+            line.settings.max_width = whole_option(program, "--maxw", optarg, 3);
+            break;
+        case nmotifs_option:
+            line.settings.motifs = whole_option(program, "--nmotifs", optarg, 1);
+            break;
+        case evalue_option:
+            line.settings.evalue = number_option(program, "--evalue", optarg);
+            if (!(line.settings.evalue > 0)) usage_error(program, std::string("option --evalue: '") + optarg + "' is not above 0");
+            break;
+        case shuffles_option:
+            line.shuffles = whole_option(program, "--shuffles", optarg, 1);
+            break;
+        case seed_option:
+            line.settings.seed = whole_option(program, "--seed", optarg, 0);
+            break;
+        case control_out_option:
+            file_name("--control-out", line.control_out);
+            break;
+        case held_out_option:
+            file_name("--held-out", line.held_out);
+            break;
+        case tsv_option:
+            file_name("--tsv", line.tsv);
+            break;
+        case compare_option:
+            line.databases.emplace_back();
+            file_name("--compare", line.databases.back());
+            break;
+        case html_option:
+            file_name("--html", line.html);
+            break;
+        case 'j':
+            line.settings.threads = static_cast<unsigned>(std::min<std::uint64_t>(whole_option(program, "-j", optarg, 1), 64));
+            break;
+        case 'h':
+            std::fputs(usage, stdout);
+            std::exit(0);
+        case version_option:
+            std::printf("%s %s\n", program, MOTIF_VERSION);
+            std::exit(0);
+        default:
+            option_error(program, c, argv);
+        }
+    }
+    for (const auto& [option, width] : {std::pair<const char*, std::size_t>{"--minw", line.settings.min_width}, {"--maxw", line.settings.max_width}})
+        if (width > max_discover_width)
+            usage_error(program, std::string("option ") + option + ": " + std::to_string(width) + " is wider than " +
+                                     std::to_string(max_discover_width));
+    if (line.settings.min_width > line.settings.max_width)
+        usage_error(program, "--minw " + std::to_string(line.settings.min_width) + " is above --maxw " +
+                                 std::to_string(line.settings.max_width));
+    if (optind == argc) usage_error(program, "no target file given");
+    if (argc - optind > 2) usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
+    line.targets = argv[optind];
+    if (argc - optind == 2) line.controls = argv[optind + 1];
+    int from_stdin = line.targets == "-";
+    from_stdin += line.controls == "-";
+    for (const std::string& path : line.databases) from_stdin += path == "-";
+    if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    return line;
+}
+
+// The records of at least `width` positions, and how many were shorter.
+std::size_t keep_long_enough(std::vector<sequence_record>& records, std::size_t width, std::vector<std::size_t>* kept_at) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (kept_at) kept_at->push_back(records[i].positions.size() >= width ? kept : SIZE_MAX);
+        if (records[i].positions.size() < width) continue;
+        if (kept != i) records[kept] = std::move(records[i]);  // a string moved onto itself may be emptied
+        ++kept;
+    }
+    const std::size_t shorter = records.size() - kept;
+    records.resize(kept);
+    return shorter;
+}
+
+std::vector<sequence_record> picked(const std::vector<sequence_record>& records, const std::vector<bool>& held_out, bool any) {
+    std::vector<sequence_record> out;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (held_out[i] || !any) out.push_back(records[i]);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const command_line line = parse_options(argc, argv);
+
+    known_matches known;
+    if (!line.databases.empty()) {
+        motif_reading reading;
+        reading.max_width = max_compare_width;
+        if (!load_motifs(program, line.databases, reading, {}, known.database)) return 1;
+    }
+    search_records records;
+    if (!read_fasta_records(program, line.targets, records.targets)) return 1;
+    if (!line.controls.empty()) {
+        if (!read_fasta_records(program, line.controls, records.controls)) return 1;
+    } else {
+        records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads);
+    }
+    // Records too short for the least width have no window to offer.
+    std::vector<std::size_t> kept_at;
+    const std::size_t short_targets = keep_long_enough(records.targets, line.settings.min_width, &kept_at);
+    std::vector<std::int64_t> source(records.controls.size(), -1);
+    if (line.controls.empty())
+        for (std::size_t i = 0; i < source.size(); ++i) {
+            const std::size_t target = kept_at[i / line.shuffles];
+            source[i] = target == SIZE_MAX ? -1 : static_cast<std::int64_t>(target);
+        }
+    std::size_t short_controls = 0;
+    for (std::size_t i = 0, kept = 0; i < records.controls.size(); ++i) {
+        if (records.controls[i].positions.size() < line.settings.min_width) {
+            ++short_controls;
+            continue;
+        }
+        records.source.push_back(source[i]);
+        if (kept != i) records.controls[kept] = std::move(records.controls[i]);
+        ++kept;
+    }
+    records.controls.resize(records.source.size());
+    if (short_targets || short_controls)
+        print_error(program, "warning: " + std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
+                                 " controls shorter than " + std::to_string(line.settings.min_width) + " positions skipped");
+    if (records.targets.empty() || records.controls.empty()) {
+        print_error(program, std::string("no ") + (records.targets.empty() ? "target" : "control") + " of at least " +
+                                 std::to_string(line.settings.min_width) + " positions");
+        return 1;
+    }
+    if (!line.control_out.empty() && !write_file(program, line.control_out, as_fasta(records.controls))) return 1;
+
+    const bool progress = ::isatty(2);
+    const discovery found = discover_motifs(records, line.settings, [&](const found_motif& m, std::size_t rank) {
+        if (!progress) return;
+        char text[160];
+        std::snprintf(text, sizeof text, ": %llu of %llu targets and %llu of %llu controls with a site, E = %.3g",
+                      static_cast<unsigned long long>(m.held_targets_with), static_cast<unsigned long long>(m.held_targets),
+                      static_cast<unsigned long long>(m.held_controls_with), static_cast<unsigned long long>(m.held_controls),
+                      std::exp(m.log_e));
+        print_error(program, "motif " + identifier_of(m, rank) + text);
+    });
+
+    if (!line.held_out.empty() &&
+        (!write_file(program, line.held_out + "_targets.fa", as_fasta(picked(records.targets, found.target_held_out, found.held_out))) ||
+         !write_file(program, line.held_out + "_controls.fa", as_fasta(picked(records.controls, found.control_held_out, found.held_out)))))
+        return 1;
+    if (!line.databases.empty()) {
+        std::vector<motif> queries;
+        for (std::size_t i = 0; i < found.motifs.size(); ++i) {
+            motif q;
+            q.id = identifier_of(found.motifs[i], i + 1);
+            q.scores = found.motifs[i].scores;
+            queries.push_back(q);
+        }
+        compare_settings settings;
+        settings.threads = line.settings.threads;
+        known.matches = compare_motifs(queries, known.database, settings);
+    }
+    const known_matches* names = line.databases.empty() ? nullptr : &known;
+    if (!line.html.empty()) {
+        std::string controls = line.controls.empty() ? "the targets shuffled, dinucleotides kept: " + std::to_string(line.shuffles) +
+                                                           " per target (seed " + std::to_string(line.settings.seed) + ")"
+                                                     : line.controls;
+        char limits[160];
+        std::snprintf(limits, sizeof limits, "widths %zu to %zu, at most %zu motifs, E-value at most %g",
+                      line.settings.min_width, line.settings.max_width, line.settings.motifs, line.settings.evalue);
+        std::string databases;
+        for (const std::string& path : line.databases) databases += (databases.empty() ? "" : ", ") + path;
+        std::vector<std::pair<std::string, std::string>> settings = {
+            {"targets", line.targets + ": " + std::to_string(records.targets.size()) + " records"},
+            {"controls", controls + ": " + std::to_string(records.controls.size()) + " records"},
+            {"judged on", found.held_out ? "a tenth of the records, held out of the search (seed " + std::to_string(line.settings.seed) + ")"
+                                         : "all records: too few targets to hold any out"},
+            {"search", limits}};
+        if (short_targets || short_controls)
+            settings.push_back({"skipped", std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
+                                               " controls shorter than " + std::to_string(line.settings.min_width)});
+        if (!databases.empty()) settings.push_back({"known motifs", databases});
+        settings.push_back({"program", std::string(program) + " " + MOTIF_VERSION});
+        if (!write_file(program, line.html, discovery_report(found, names, settings))) return 1;
+    }
+    if (!line.tsv.empty() && !write_file(program, line.tsv, discovery_table(found, names))) return 1;
+    return write_output(program, meme_text(found.motifs)) ? 0 : 1;
+}
