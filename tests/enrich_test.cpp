@@ -100,26 +100,29 @@ TEST(EnrichStatistics, QValuesAreBenjaminiHochbergs) {
     }
 }
 
-std::map<std::string, int> dinucleotides(const std::string& positions) {
+// The counts of a record's k-mers of bases, either case alike.
+std::map<std::string, int> kmers(const std::string& positions, std::size_t k) {
     std::map<std::string, int> counts;
-    for (std::size_t i = 0; i + 1 < positions.size(); ++i) {
-        const std::string pair = {static_cast<char>(std::toupper(positions[i])), static_cast<char>(std::toupper(positions[i + 1]))};
-        if (pair.find_first_not_of("ACGT") == std::string::npos) ++counts[pair];
+    for (std::size_t i = 0; i + k <= positions.size(); ++i) {
+        std::string word = positions.substr(i, k);
+        for (char& c : word) c = static_cast<char>(std::toupper(c));
+        if (word.find_first_not_of("ACGT") == std::string::npos) ++counts[word];
     }
     return counts;
 }
 
-TEST(EnrichShuffle, KeepsDinucleotidesAndEverythingElseInPlace) {
+TEST(EnrichShuffle, KeepsDinucleotidesOrTrinucleotidesAndEverythingElseInPlace) {
     std::mt19937_64 random(3);
     for (int round = 0; round < 300; ++round) {
+        const std::size_t k = 2 + round % 2;
         std::string record;
         const std::size_t length = random() % 400;
         for (std::size_t i = 0; i < length; ++i)
             record += random() % 40 == 0 ? "NnRY-*"[random() % 6] : "ACGTacgt"[random() % (random() % 5 == 0 ? 8 : 4)];
         random_bits bits(record_seed(7, static_cast<std::uint64_t>(round), 0));
-        const std::string shuffled = shuffled_record(record, bits);
+        const std::string shuffled = shuffled_record(record, k, bits);
         ASSERT_EQ(shuffled.size(), record.size());
-        ASSERT_EQ(dinucleotides(shuffled), dinucleotides(record)) << record;
+        ASSERT_EQ(kmers(shuffled, k), kmers(record, k)) << record;
         std::string upper = record;
         for (std::size_t i = 0; i < record.size(); ++i) {
             const bool base = std::string("ACGTacgt").find(record[i]) != std::string::npos;
@@ -135,27 +138,45 @@ TEST(EnrichShuffle, KeepsDinucleotidesAndEverythingElseInPlace) {
         }
         // The same seed, the same shuffle.
         random_bits again(record_seed(7, static_cast<std::uint64_t>(round), 0));
-        EXPECT_EQ(shuffled_record(record, again), shuffled);
+        EXPECT_EQ(shuffled_record(record, k, again), shuffled);
     }
 }
 
-// Every sequence of the same dinucleotide counts is drawn equally often.
-TEST(EnrichShuffle, DrawsEverySequenceOfTheSameDinucleotidesAlike) {
-    for (const std::string target : {"ACGTACGATCGAT", "AACCAGGTTACA", "GGGATTACAGGT"}) {
+// Every sequence of the same k-mer counts and first k - 1 bases: each
+// extended by the k-mers left that start where it ends.
+void every_sequence(const std::string& so_far, std::map<std::string, int>& left, std::size_t k, std::size_t length,
+                    std::set<std::string>& into) {
+    if (so_far.size() == length) {
+        into.insert(so_far);
+        return;
+    }
+    for (auto& [word, count] : left) {
+        if (count == 0 || word.compare(0, k - 1, so_far, so_far.size() - (k - 1), k - 1) != 0) continue;
+        --count;
+        every_sequence(so_far + word.back(), left, k, length, into);
+        ++count;
+    }
+}
+
+// Every sequence of the same dinucleotide (or trinucleotide) counts is
+// drawn equally often.
+TEST(EnrichShuffle, DrawsEverySequenceOfTheSameCountsAlike) {
+    const struct {
+        std::string target;
+        std::size_t k;
+    } cases[] = {{"ACGTACGATCGAT", 2}, {"AACCAGGTTACA", 2}, {"GGGATTACAGGT", 2}, {"ACAGACTACAGATACA", 3}, {"TACAGATACAGACATA", 3}};
+    for (const auto& [target, k] : cases) {
         std::set<std::string> possible;
-        std::string letters = target;
-        std::sort(letters.begin(), letters.end());
-        do {
-            if (letters.front() == target.front() && dinucleotides(letters) == dinucleotides(target)) possible.insert(letters);
-        } while (std::next_permutation(letters.begin(), letters.end()));
+        std::map<std::string, int> left = kmers(target, k);
+        every_sequence(target.substr(0, k - 1), left, k, target.size(), possible);
         std::map<std::string, int> seen;
         const int draws = 40000 * static_cast<int>(possible.size()) / 10 + 20000;
         std::vector<std::uint8_t> bases;
         random_bits bits(11);
-        for (int k = 0; k < draws; ++k) {
+        for (int draw = 0; draw < draws; ++draw) {
             bases.clear();
             for (const char c : target) bases.push_back(static_cast<std::uint8_t>(std::string("ACGT").find(c)));
-            shuffle_dinucleotides(bases, bits);
+            shuffle_keeping(bases, k, bits);
             std::string s;
             for (const auto b : bases) s += "ACGT"[b];
             ++seen[s];

@@ -4,13 +4,13 @@
 #include "shuffle.h"
 
 std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, std::uint64_t shuffles,
-                                               std::uint64_t seed, unsigned threads) {
+                                               std::uint64_t seed, unsigned threads, std::size_t k) {
     std::vector<sequence_record> controls(targets.size() * shuffles);
     parallel_for(controls.size(), threads, [&](std::size_t i) {
         const std::size_t target = i / shuffles, copy = i % shuffles;
         random_bits random(record_seed(seed, target, copy));
         controls[i] = {targets[target].name + "_shuffle" + std::to_string(copy + 1),
-                       shuffled_record(targets[target].positions, random)};
+                       shuffled_record(targets[target].positions, k, random)};
     });
     return controls;
 }

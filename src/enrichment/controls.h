@@ -7,11 +7,11 @@
 
 #include "scan_input.h"
 
-// `shuffles` copies of each target, its dinucleotides kept, named
+// `shuffles` copies of each target, its k-mers kept (k 2 or 3), named
 // NAME_shuffleK: made on all threads, each from its own seed (from `seed`,
 // the target's place and the copy's), so the same for any number of threads.
 std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, std::uint64_t shuffles,
-                                               std::uint64_t seed, unsigned threads);
+                                               std::uint64_t seed, unsigned threads, std::size_t k = 2);
 
 // Records as FASTA text, 60 positions a line.
 std::string as_fasta(const std::vector<sequence_record>& records);

@@ -1,5 +1,6 @@
-// Control sequences: each record's bases shuffled so that its dinucleotide
-// counts stay exactly the same, uniformly among all such sequences.
+// Control sequences: each record's bases shuffled so that its counts of
+// dinucleotides (or trinucleotides) stay exactly the same, uniformly among
+// all such sequences.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +21,11 @@ struct random_bits {
 std::uint64_t record_seed(std::uint64_t seed, std::uint64_t record, std::uint64_t copy);
 
 // Replaces `bases` (codes 0-3) with a uniformly random sequence of the same
-// dinucleotide counts, first and last base (Kandel et al.: a random Euler
-// path through the graph of its dinucleotides).
-void shuffle_dinucleotides(std::vector<std::uint8_t>& bases, random_bits& random);
+// counts of k-mers (k 2 or 3), and the same first and last k - 1 bases
+// (Kandel et al.: a random Euler path through the graph of its k-mers).
+void shuffle_keeping(std::vector<std::uint8_t>& bases, std::size_t k, random_bits& random);
 
 // The control of a record's positions: each stretch of bases (A, C, G, T in
-// either case, counted alike) shuffled on its own, in upper case; every
-// other byte stays where it is.
-std::string shuffled_record(const std::string& positions, random_bits& random);
+// either case, counted alike) shuffled on its own keeping its k-mers, in
+// upper case; every other byte stays where it is.
+std::string shuffled_record(const std::string& positions, std::size_t k, random_bits& random);

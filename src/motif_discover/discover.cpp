@@ -32,9 +32,12 @@ namespace {
 
 constexpr std::size_t seed_length = 8;      // or the least width, if smaller
 constexpr std::size_t seeds_refined = 20;
-constexpr std::size_t rounds_of_refinement = 15;
+constexpr std::size_t rounds_of_refinement = 20;
+// Rounds without improvement before a matrix is left as it is: it may have to
+// slide a few columns before its sites get better.
+constexpr std::size_t patience = 3;
 constexpr std::size_t grow = 2;             // columns a matrix may grow by on either side each round
-constexpr double information_floor = 0.25;  // bits: end columns less informative are trimmed
+constexpr double information_floor = 0.15;  // bits: end columns less informative are trimmed
 constexpr double seed_column_total = 10;    // counts of a seed's columns: soft, so that sites may differ from it
 // The site p-values tried, loosest first: a fixed one would let the same
 // share of records hold a chance site whatever the motif, and bury a motif
@@ -102,18 +105,38 @@ void count_words(const std::vector<sequence_record>& records, std::size_t from, 
     }
 }
 
-// Simple repeats ((CA)n, poly-A) are enriched against any shuffle that
-// breaks them, and are no binding sites: a word of no more than two kinds of
-// dinucleotide is not a seed.
-bool low_complexity(std::uint32_t code, std::size_t length) {
-    std::uint32_t kinds = 0;  // a bit per dinucleotide
-    for (std::size_t i = 0; i + 1 < length; ++i) kinds |= 1u << ((code >> (2 * i)) & 15);
-    return __builtin_popcount(kinds) <= 2;
+// Simple repeats ((CA)n, poly-A, (CAG)n) are enriched against any shuffle
+// that breaks them, and are no binding sites: a word, or a motif's
+// consensus, that repeats itself at a period of 2 to 4 (three periods long
+// at least, three quarters of its bases equal to the one a period on), or
+// that is nine tenths one base, is left out of the search. (A GC box,
+// GGGGCGGGG, is three quarters G, and is a binding site.)
+bool tandem_repeat(const std::string& bases) {
+    for (std::size_t period = 1; period <= 4 && 3 * period <= bases.size(); ++period) {
+        std::size_t same = 0;
+        for (std::size_t i = 0; i + period < bases.size(); ++i) same += bases[i] == bases[i + period];
+        if (static_cast<double>(same) >= (period == 1 ? 0.9 : 0.75) * static_cast<double>(bases.size() - period)) return true;
+    }
+    return false;
+}
+
+std::string bases_of(std::uint32_t code, std::size_t length) {
+    std::string bases;
+    for (std::size_t i = length; i-- > 0;) bases += "ACGT"[(code >> (2 * i)) & 3];
+    return bases;
+}
+
+// The most likely base of each column.
+std::string consensus_bases(const std::vector<std::array<double, 4>>& counts) {
+    std::string bases;
+    for (const auto& column : counts) bases += "ACGT"[std::max_element(column.begin(), column.end()) - column.begin()];
+    return bases;
 }
 
 struct training {
     std::vector<sequence_record> records;  // targets, then controls; sites found are masked here
     std::size_t targets = 0, controls = 0;
+    double judged_share = 1;               // records judged on per training record
 };
 
 // Words of at least this length are counted with their neighbours one
@@ -211,7 +234,7 @@ std::vector<count_matrix> seeds(const training& train, std::size_t length, std::
     std::vector<std::tuple<double, int, std::size_t>> enriched;
     for (std::uint32_t word = 0; word < near_targets.size(); ++word) {
         const std::uint64_t t = near_targets[word], c = near_controls[word];
-        if (t < 2 || t * nc <= c * nt || canonical(word, length) != word || low_complexity(word, length)) continue;
+        if (t < 2 || t * nc <= c * nt || canonical(word, length) != word || tandem_repeat(bases_of(word, length))) continue;
         enriched.emplace_back(log_upper_tail(t, nt, t + c, nt + nc), 0, word);
     }
     const std::size_t gaps = length == 8 && max_width >= 10 ? std::min<std::size_t>(7, max_width - 8) : 0;
@@ -221,7 +244,7 @@ std::vector<count_matrix> seeds(const training& train, std::size_t length, std::
         count_gapped_words(train.records, train.targets, train.records.size(), gaps, gapped_controls);
         for (std::size_t at = 0; at < gapped_targets.size(); ++at) {
             const std::uint64_t t = gapped_targets[at], c = gapped_controls[at];
-            if (t < 2 || t * nc <= c * nt || low_complexity(at & 0xffff, 8)) continue;
+            if (t < 2 || t * nc <= c * nt || tandem_repeat(bases_of(at & 0xffff, 8))) continue;
             enriched.emplace_back(log_upper_tail(t, nt, t + c, nt + nc), 1, at);
         }
     }
@@ -310,11 +333,19 @@ std::uint64_t holding(const std::vector<bool>& with, std::size_t from, std::size
 }
 
 // The ladder's site p-value at which records holding a site are most
-// enriched in the targets (the looser of equals): its Fisher log p and the
-// target records holding a site.
+// enriched in the targets, as the motif will be judged: on the held-out
+// records, a ninth as many as these. A loose threshold pays on many
+// records (many more sites for somewhat more chance ones) but not on few,
+// so the counts are scaled to the records judged on before Fisher's test;
+// the test on all these records breaks ties. Its target records holding a
+// site, and both tests' log p.
 struct threshold_choice {
-    double site_p = 1, log_p = 0;
+    double site_p = 1, judged_log_p = 0, log_p = 0;
     std::uint64_t targets_with = 0;
+    bool better_than(const threshold_choice& other) const {
+        if (judged_log_p != other.judged_log_p) return judged_log_p < other.judged_log_p;
+        return log_p < other.log_p - 1e-9;
+    }
 };
 
 threshold_choice best_threshold(const training& train, const std::vector<record_site>& sites) {
@@ -322,13 +353,15 @@ threshold_choice best_threshold(const training& train, const std::vector<record_
     std::vector<double> best(train.records.size(), 2);
     for (const record_site& s : sites) best[s.record] = std::min(best[s.record], s.p);
     const auto nt = static_cast<std::uint64_t>(train.targets), nc = static_cast<std::uint64_t>(train.controls);
+    const auto scaled = [&](std::uint64_t n) { return static_cast<std::uint64_t>(std::llround(static_cast<double>(n) * train.judged_share)); };
     threshold_choice choice;
     for (const double p : site_ladder) {
         std::uint64_t t = 0, c = 0;
         for (std::size_t r = 0; r < best.size(); ++r)
             if (best[r] <= p) ++(r < train.targets ? t : c);
-        const double log_p = log_upper_tail(t, nt, t + c, nt + nc);
-        if (log_p < choice.log_p) choice = {p, log_p, t};
+        const threshold_choice here{p, log_upper_tail(scaled(t), scaled(nt), scaled(t) + scaled(c), scaled(nt) + scaled(nc)),
+                                    log_upper_tail(t, nt, t + c, nt + nc), t};
+        if (here.better_than(choice)) choice = here;
     }
     return choice;
 }
@@ -336,6 +369,7 @@ threshold_choice best_threshold(const training& train, const std::vector<record_
 struct candidate {
     count_matrix current, best;
     threshold_choice chosen;
+    std::size_t idle = 0;  // rounds since the best
     bool active = true;
 };
 
@@ -366,12 +400,14 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
         for (std::size_t k = 0; k < active.size(); ++k) {
             candidate& c = candidates[active[k]];
             const threshold_choice choice = best_threshold(train, sites[k]);
-            if (!(choice.log_p < c.chosen.log_p - 1e-9)) {
+            if (choice.better_than(c.chosen)) {
+                c.best = c.current;
+                c.chosen = choice;
+                c.idle = 0;
+            } else if (++c.idle == patience) {
                 c.active = false;
                 continue;
             }
-            c.best = c.current;
-            c.chosen = choice;
             // The window of the same width that holds most information
             // in the sites widened by `grow`: it slides towards the motif.
             c.current = trimmed(counts_of_sites(train, sites[k], c.current.size(), choice.site_p), c.current.size(),
@@ -384,14 +420,16 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
     std::vector<count_matrix> final;
     for (const candidate& c : candidates) {
         if (c.best.empty()) continue;
-        final.push_back(trimmed(c.best, settings.min_width, settings.max_width));
+        count_matrix narrowed = trimmed(c.best, settings.min_width, settings.max_width);
+        if (tandem_repeat(consensus_bases(narrowed))) continue;
+        final.push_back(std::move(narrowed));
         matrices.push_back(prepared(as_motif(final.back()).scores, site_ladder[0]));
     }
     const std::vector<std::vector<record_site>> sites = find_sites(batches, matrices, settings.threads);
     candidate best;
     for (std::size_t k = 0; k < final.size(); ++k) {
         const threshold_choice choice = best_threshold(train, sites[k]);
-        if (best.best.empty() || choice.log_p < best.chosen.log_p) {
+        if (best.best.empty() || choice.better_than(best.chosen)) {
             best.best = final[k];
             best.chosen = choice;
         }
@@ -466,6 +504,7 @@ discovery discover_motifs(const search_records& records, const discover_settings
         if (result.control_held_out[i] || !result.held_out) judged.push_back(records.controls[i]);
     }
     train.controls = train.records.size() - train.targets;
+    if (result.held_out) train.judged_share = static_cast<double>(judged_targets) / static_cast<double>(train.targets);
     const record_batches judged_batches(judged, max_discover_width), all_batches(all, max_discover_width);
 
     const std::size_t length = std::min(seed_length, settings.min_width);
@@ -515,5 +554,6 @@ discovery discover_motifs(const search_records& records, const discover_settings
     }
     return result;
 }
+
 
 

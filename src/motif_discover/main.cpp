@@ -40,6 +40,8 @@ const char* const usage =
     "      --evalue E        stop at the first motif whose held-out E-value (p\n"
     "                        times the motifs tried) is above E (default 0.05)\n"
     "      --shuffles K      shuffled copies of each target as controls (default 1)\n"
+    "      --shuffle-kmer K  keep each target's counts of 3-mers (default) or 2-mers\n"
+    "                        in its shuffles (2: those of motif_enrich)\n"
     "      --seed N          seed of the shuffles and of the records held out\n"
     "                        (default 1)\n"
     "      --control-out FILE  write the controls used to FILE as FASTA\n"
@@ -57,19 +59,20 @@ struct command_line {
     discover_settings settings;
     std::string targets, controls, control_out, held_out, tsv, html;
     std::vector<std::string> databases;
-    std::uint64_t shuffles = 1;
+    std::uint64_t shuffles = 1, kmer = 3;
 };
 
 command_line parse_options(int argc, char** argv) {
     enum {
         version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
-        control_out_option, held_out_option, tsv_option, compare_option, html_option
+        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option
     };
     static const option long_options[] = {{"minw", required_argument, nullptr, minw_option},
                                           {"maxw", required_argument, nullptr, maxw_option},
                                           {"nmotifs", required_argument, nullptr, nmotifs_option},
                                           {"evalue", required_argument, nullptr, evalue_option},
                                           {"shuffles", required_argument, nullptr, shuffles_option},
+                                          {"shuffle-kmer", required_argument, nullptr, kmer_option},
                                           {"seed", required_argument, nullptr, seed_option},
                                           {"control-out", required_argument, nullptr, control_out_option},
                                           {"held-out", required_argument, nullptr, held_out_option},
@@ -105,6 +108,10 @@ command_line parse_options(int argc, char** argv) {
             break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1);
+            break;
+        case kmer_option:
+            line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2);
+            if (line.kmer > 3) usage_error(program, std::string("option --shuffle-kmer: '") + optarg + "' is not 2 or 3");
             break;
         case seed_option:
             line.settings.seed = whole_option(program, "--seed", optarg, 0);
@@ -193,7 +200,7 @@ int main(int argc, char** argv) {
     if (!line.controls.empty()) {
         if (!read_fasta_records(program, line.controls, records.controls)) return 1;
     } else {
-        records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads);
+        records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
     }
     // Records too short for the least width have no window to offer.
     std::vector<std::size_t> kept_at;
@@ -254,7 +261,8 @@ int main(int argc, char** argv) {
     }
     const known_matches* names = line.databases.empty() ? nullptr : &known;
     if (!line.html.empty()) {
-        std::string controls = line.controls.empty() ? "the targets shuffled, dinucleotides kept: " + std::to_string(line.shuffles) +
+        std::string controls = line.controls.empty() ? std::string("the targets shuffled, ") + (line.kmer == 3 ? "tri" : "di") +
+                                                           "nucleotides kept: " + std::to_string(line.shuffles) +
                                                            " per target (seed " + std::to_string(line.settings.seed) + ")"
                                                      : line.controls;
         char limits[160];
