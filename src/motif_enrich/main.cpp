@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "comparing.h"
-#include "parallel_for.h"
 #include "report.h"
 #include "results.h"
 #include "scan_input.h"

@@ -1,10 +1,7 @@
 // The choice of loops, made once.
 #include "kernels.h"
 
-#include <cstdlib>
-#include <cstring>
 const scan_kernels& best_kernels() {
-    if (const char* k = std::getenv("KERNELS")) { for (auto* x : available_kernels()) if (!std::strcmp(x->name, k)) return *x; }
     static const scan_kernels& best = avx512_kernels() ? *avx512_kernels()
                                       : avx2_kernels() ? *avx2_kernels()
                                                        : portable_kernels();
