@@ -1,18 +1,22 @@
 // The search, round by round:
-// - the training records' words of `seed_length` bases, counted once per
-//   record on either strand, in targets and in controls; the most enriched
-//   by Fisher's test are the seeds;
-// - each seed a count matrix, from the excess counts of its words one
-//   mismatch away (so degenerate positions start soft); all seeds refined
-//   together: their sites in the training records, with the site p-value
-//   of the ladder that makes records holding a site most enriched, each
-//   target record's best site widened by `grow` columns either side counted
-//   into the next matrix, trimmed to its most informative width, until that
-//   enrichment no longer improves;
-// - the best motif, as written, judged by Fisher's test at its site p-value
-//   on the held-out records, which played no part in finding it or its
-//   threshold; its sites in the training records masked (made N) so that
-//   the next round finds another.
+// - seeds: the training records' words of `seed_length` bases counted once
+//   per record on either strand, with their neighbours one mismatch away,
+//   and gapped words (4 bases, a gap, 4 bases) exactly, in targets and in
+//   controls; the most enriched by Fisher's test, but for tandem repeats;
+// - each seed a count matrix (a word from the excess counts of its
+//   neighbours, so degenerate positions start soft), set in the middle of
+//   the widest motif allowed; all refined together, round after round:
+//   their sites in the training records at the site p-value of the ladder
+//   that would make records holding a site most enriched among as many
+//   records as will judge it, each target record's best site widened by
+//   `grow` columns either side counted into the next matrix, whose most
+//   informative window of the same width slides towards the motif; until
+//   `patience` rounds bring no improvement;
+// - each refined matrix trimmed to its informative columns, its threshold
+//   chosen again, the best kept: written, and judged by Fisher's test at its
+//   site p-value on the held-out records, which played no part in finding
+//   it or its threshold; its sites in the training records masked (made N)
+//   so that the next round finds another.
 #include "discover.h"
 
 #include <algorithm>
@@ -109,8 +113,9 @@ void count_words(const std::vector<sequence_record>& records, std::size_t from, 
 // that breaks them, and are no binding sites: a word, or a motif's
 // consensus, that repeats itself at a period of 2 to 4 (three periods long
 // at least, three quarters of its bases equal to the one a period on), or
-// that is nine tenths one base, is left out of the search. (A GC box,
-// GGGGCGGGG, is three quarters G, and is a binding site.)
+// nine tenths of whose bases equal the next (a run of one base), is left
+// out of the search. (A GC box, GGGGCGGGG, is three quarters runs of G,
+// and is a binding site.)
 bool tandem_repeat(const std::string& bases) {
     for (std::size_t period = 1; period <= 4 && 3 * period <= bases.size(); ++period) {
         std::size_t same = 0;
@@ -509,9 +514,9 @@ discovery discover_motifs(const search_records& records, const discover_settings
 
     const std::size_t length = std::min(seed_length, settings.min_width);
     for (std::size_t rank = 1; rank <= settings.motifs; ++rank) {
-        const std::vector<count_matrix> words = seeds(train, length, settings.max_width);
-        if (words.empty()) break;
-        const candidate best = refined_best(train, words, settings);
+        const std::vector<count_matrix> seed_matrices = seeds(train, length, settings.max_width);
+        if (seed_matrices.empty()) break;
+        const candidate best = refined_best(train, seed_matrices, settings);
         if (best.best.empty() || best.chosen.targets_with == 0) break;
 
         found_motif m;

@@ -117,6 +117,7 @@ std::string discovery_table(const discovery& found, const known_matches* known) 
 std::string discovery_report(const discovery& found, const known_matches* known,
                              const std::vector<std::pair<std::string, std::string>>& settings) {
     std::string page = page_start("Motif discovery", "img.logo { height: 84px; display: block; }\n"
+                                                     "img.motif { height: 150px; display: block; }\n"
                                                      "table.numbers td:first-child { text-align: left; }\n"
                                                      "div.motif { margin-bottom: 2em; }\n");
     page += "<h1>Motif discovery</h1>\n" + settings_table(settings);
@@ -128,7 +129,7 @@ std::string discovery_report(const discovery& found, const known_matches* known,
         const found_motif& m = found.motifs[i];
         const std::vector<std::string> columns = columns_of(found, i);
         const std::string id = columns[1];
-        page += "<div class=\"motif\">\n<h2>" + xml_escaped(id) + "</h2>\n" + svg_image(logo_svg(m.scores, id), "logo of " + id, "logo");
+        page += "<div class=\"motif\">\n<h2>" + xml_escaped(id) + "</h2>\n" + svg_image(logo_svg(m.scores, id), "logo of " + id, "motif");
         const std::string judged = found.held_out ? "held out" : "all, none held out";
         page += "<table class=\"numbers\">\n";
         const std::pair<std::string, std::string> rows[] = {

@@ -1,0 +1,356 @@
+// motif_discover as users run it: motifs planted in generated records (sites
+// drawn from their own frequencies, either strand) are found and match their
+// source by motif_compare, for widths 8 to 20 and a weak middle; two planted
+// together come out as two; nothing comes out of random sequence; the
+// held-out numbers are motif_enrich's for the motif as written; the same
+// output for every thread count and seed; few targets judged on all; the
+// planted motifs of the shipped fly promoters found; and every error path.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "helpers.h"
+#include "motif.h"
+#include "png.h"
+#include "results.h"
+#include "run_command.h"
+
+namespace {
+
+const std::string discover = MOTIF_DISCOVER_EXE;
+const std::string compare = MOTIF_COMPARE_EXE;
+const std::string enrich = MOTIF_ENRICH_EXE;
+const std::string examples = EXAMPLES_DIR;
+
+std::vector<std::vector<std::string>> rows(const std::string& table) {
+    std::vector<std::vector<std::string>> all;
+    for (std::size_t at = 0; at < table.size();) {
+        const std::size_t end = table.find('\n', at);
+        std::vector<std::string> fields;
+        for (std::size_t f = at; f <= end;) {
+            const std::size_t stop = std::min(table.find('\t', f), end);
+            fields.push_back(table.substr(f, stop - f));
+            f = stop + 1;
+        }
+        all.push_back(fields);
+        at = end + 1;
+    }
+    return all;
+}
+
+// A motif of counts: each column a base of 94 in 100 (1.6 bits: a motif of
+// 8 less sharp has too few sites above chance to be judged on 200 records),
+// the two middle columns of a soft one spread (40, 20, 20, 20).
+using counts = std::vector<std::array<double, 4>>;
+
+counts generated_motif(std::mt19937_64& random, std::size_t width, bool soft_middle) {
+    counts motif;
+    for (std::size_t p = 0; p < width; ++p) {
+        const bool soft = soft_middle && (p == width / 2 - 1 || p == width / 2);
+        const std::size_t top = random() % 4;
+        std::array<double, 4> column;
+        for (std::size_t b = 0; b < 4; ++b) column[b] = b == top ? (soft ? 40 : 94) : (soft ? 20 : 2);
+        motif.push_back(column);
+    }
+    return motif;
+}
+
+std::string jaspar_of(const std::string& id, const counts& motif) {
+    std::string text = ">" + id + "\n";
+    for (int b = 0; b < 4; ++b) {
+        text += std::string(1, "ACGT"[b]) + " [";
+        for (const auto& column : motif) text += " " + std::to_string(static_cast<int>(column[b]));
+        text += " ]\n";
+    }
+    return text;
+}
+
+// Records of random bases, each motif's sites (drawn base by base from its
+// frequencies, on either strand) planted in its share of them.
+std::string planted_fasta(std::mt19937_64& random, std::size_t records, std::size_t length,
+                          const std::vector<std::pair<counts, double>>& motifs) {
+    std::string fasta;
+    std::uniform_real_distribution<double> uniform(0, 1);
+    for (std::size_t r = 0; r < records; ++r) {
+        std::string seq;
+        for (std::size_t i = 0; i < length; ++i) seq += "ACGT"[random() % 4];
+        for (const auto& [motif, share] : motifs) {
+            if (uniform(random) >= share) continue;
+            std::string site;
+            for (const auto& column : motif) {
+                double u = uniform(random) * (column[0] + column[1] + column[2] + column[3]);
+                int b = 0;
+                while (b < 3 && u >= column[b]) u -= column[b++];
+                site += "ACGT"[b];
+            }
+            if (random() % 2) {
+                std::string reverse(site.rbegin(), site.rend());
+                for (char& c : reverse) c = "TGCA"[std::string("ACGT").find(c)];
+                site = reverse;
+            }
+            seq.replace(random() % (length - site.size() + 1), site.size(), site);
+        }
+        fasta += ">r" + std::to_string(r) + "\n" + seq + "\n";
+    }
+    return fasta;
+}
+
+class DiscoverRun : public testing::Test {
+  protected:
+    scratch_dir dir;
+    command_result run(std::vector<std::string> args, const std::string& input = "") const {
+        args.insert(args.begin(), discover);
+        return run_command(args, input);
+    }
+    // The identifiers of `source`'s motifs that a motif of `found` (MEME
+    // text) matches with q <= 0.01, by motif_compare.
+    std::map<std::string, std::string> matched(const std::string& found, const std::string& source) const {
+        write_file(dir / "found.meme", found);
+        const command_result r = run_command({compare, "--max-q", "0.01", dir / "found.meme", source});
+        std::map<std::string, std::string> by_source;
+        for (const auto& line : rows(r.out))
+            if (line.size() > 2 && line[0] != "query" && !by_source.count(line[1])) by_source[line[1]] = line[0];
+        return by_source;
+    }
+};
+
+TEST_F(DiscoverRun, PlantedMotifsOfEveryWidthAreFoundAndMatchTheirSource) {
+    const struct {
+        std::size_t width;
+        bool soft_middle;
+    } cases[] = {{8, false}, {12, false}, {12, true}, {16, false}, {20, true}};
+    std::mt19937_64 random(8);
+    for (const auto& c : cases) {
+        const std::string name = "w" + std::to_string(c.width) + (c.soft_middle ? "soft" : "");
+        SCOPED_TRACE(name);
+        const counts source = generated_motif(random, c.width, c.soft_middle);
+        write_file(dir / "source.jaspar", jaspar_of(name, source));
+        write_file(dir / "targets.fa", planted_fasta(random, 2000, 200, {{source, 0.1}}));
+        const command_result r = run({"--maxw", std::to_string(std::max<std::size_t>(15, c.width)), dir / "targets.fa"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(matched(r.out, dir / "source.jaspar").count(name), 1u) << r.out;
+    }
+}
+
+TEST_F(DiscoverRun, TwoPlantedMotifsComeOutAsTwoAndNothingComesOutOfRandomSequence) {
+    std::mt19937_64 random(2);
+    const counts first = generated_motif(random, 10, false), second = generated_motif(random, 11, true);
+    write_file(dir / "sources.jaspar", jaspar_of("first", first) + jaspar_of("second", second));
+    write_file(dir / "targets.fa", planted_fasta(random, 2000, 200, {{first, 0.1}, {second, 0.1}}));
+    const command_result r = run({"--tsv", dir / "found.tsv", dir / "targets.fa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto by_source = matched(r.out, dir / "sources.jaspar");
+    ASSERT_EQ(by_source.size(), 2u) << r.out;
+    EXPECT_NE(by_source.at("first"), by_source.at("second"));
+
+    // Targets and controls of the same random source: nothing reported, the
+    // MEME text's header alone.
+    write_file(dir / "random_targets.fa", planted_fasta(random, 2000, 200, {}));
+    write_file(dir / "random_controls.fa", planted_fasta(random, 2000, 200, {}));
+    for (const bool own_controls : {false, true}) {
+        std::vector<std::string> args = {"--tsv", dir / "null.tsv", dir / "random_targets.fa"};
+        if (own_controls) args.push_back(dir / "random_controls.fa");
+        const command_result none = run(args);
+        ASSERT_EQ(none.status, 0) << none.err;
+        EXPECT_EQ(none.out.find("MOTIF"), std::string::npos) << none.out;
+        EXPECT_EQ(rows(read_file(dir / "null.tsv")).size(), 1u);
+    }
+}
+
+// The held-out numbers are those motif_enrich reports for each motif as
+// written, at its site p-value, on the records judged on.
+TEST_F(DiscoverRun, HeldOutNumbersAreMotifEnrichsForTheMotifAsWritten) {
+    const std::string fly = examples + "/fly_promoters_planted.fa.gz";
+    const command_result r = run({"--held-out", dir / "held", "--tsv", dir / "found.tsv", fly});
+    ASSERT_EQ(r.status, 0) << r.err;
+    write_file(dir / "found.meme", r.out);
+    const auto table = rows(read_file(dir / "found.tsv"));
+    ASSERT_GE(table.size(), 3u);
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(table[0].begin(), table[0].end(), name) - table[0].begin());
+    };
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        const auto& line = table[i];
+        EXPECT_EQ(line[column("judged_on")], "held_out");
+        const auto enriched = rows(run_command({enrich, "-p", line[column("site_p")], "-m", dir / "found.meme", "--motif",
+                                                line[column("id")], dir / "held_targets.fa", dir / "held_controls.fa"})
+                                       .out);
+        ASSERT_EQ(enriched.size(), 2u) << line[column("id")];
+        EXPECT_EQ(enriched[1][3], line[column("held_out_targets_with_site")]);
+        EXPECT_EQ(enriched[1][4], line[column("held_out_targets")]);
+        EXPECT_EQ(enriched[1][6], line[column("held_out_controls_with_site")]);
+        EXPECT_EQ(enriched[1][7], line[column("held_out_controls")]);
+        EXPECT_EQ(enriched[1][10], line[column("log10_p")]);
+        EXPECT_EQ(enriched[1][11], line[column("p")]);
+    }
+    // A tenth of the targets, and the controls shuffled from them.
+    EXPECT_EQ(rows(read_file(dir / "found.tsv"))[1][column("held_out_targets")], "200");
+}
+
+TEST_F(DiscoverRun, TheSameOutputForEveryThreadCountAndSeed) {
+    std::mt19937_64 random(6);
+    const std::string fly = dir / "targets.fa";
+    write_file(fly, planted_fasta(random, 1000, 200, {{generated_motif(random, 10, false), 0.2}}));
+    const command_result one = run({"-j", "1", "--tsv", dir / "one.tsv", "--held-out", dir / "one", fly});
+    ASSERT_EQ(one.status, 0) << one.err;
+    for (const char* threads : {"2", "3"}) {
+        const std::string tsv = dir / (std::string(threads) + ".tsv");
+        EXPECT_EQ(run({"-j", threads, "--tsv", tsv, fly}).out, one.out) << threads;
+        EXPECT_NE(one.out.find("MOTIF 1-"), std::string::npos);
+        EXPECT_EQ(read_file(tsv), read_file(dir / "one.tsv")) << threads;
+    }
+    // Another seed holds other records out.
+    run({"--seed", "2", "--held-out", dir / "two", fly});
+    EXPECT_NE(read_file(dir / "two_targets.fa"), read_file(dir / "one_targets.fa"));
+}
+
+// The planted motifs of the shipped example, in real fly promoter sequence
+// with its repeats and AT-rich stretches, come out and match JASPAR's.
+TEST_F(DiscoverRun, FindsThePlantedMotifsOfRealPromoters) {
+    const command_result r = run({examples + "/fly_promoters_planted.fa.gz"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto by_source = matched(r.out, examples + "/jaspar2022_core_vertebrates.jaspar");
+    EXPECT_EQ(by_source.count("MA0139.1_CTCF"), 1u) << r.out;
+    EXPECT_EQ(by_source.count("MA0060.3_NFYA"), 1u) << r.out;
+}
+
+// Twenty sequences with one site each: too few to hold any out, judged on
+// all, their motif first.
+TEST_F(DiscoverRun, FewTargetsAreJudgedOnAllAndGiveTheirMotif) {
+    std::mt19937_64 random(20);
+    const counts source = generated_motif(random, 12, false);
+    write_file(dir / "source.jaspar", jaspar_of("twenty", source));
+    write_file(dir / "targets.fa", planted_fasta(random, 20, 200, {{source, 1.0}}));
+    const command_result r = run({"--tsv", dir / "found.tsv", "--html", dir / "report.html", dir / "targets.fa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto table = rows(read_file(dir / "found.tsv"));
+    ASSERT_GE(table.size(), 2u);
+    EXPECT_EQ(table[1].back(), "all");
+    EXPECT_EQ(matched(r.out, dir / "source.jaspar").at("twenty").rfind("1-", 0), 0u);
+    EXPECT_NE(read_file(dir / "report.html").find("too few to hold a tenth out"), std::string::npos);
+}
+
+// The motifs as written read back, through the MEME reader, to the scores
+// they were judged with; and the text pipes into the other programs.
+TEST(DiscoverResults, WrittenMotifsReadBackToTheScoresJudged) {
+    std::mt19937_64 random(4);
+    std::vector<found_motif> motifs(3);
+    for (found_motif& m : motifs) {
+        for (std::size_t p = 0; p < 5 + random() % 10; ++p) {
+            std::array<double, 4> f{};
+            double total = 0;
+            for (double& x : f) total += x = static_cast<double>(random() % 1000) * (random() % 3 ? 1 : 0);
+            if (total == 0) f = {1, 0, 0, 0}, total = 1;
+            for (double& x : f) x /= total;
+            m.probabilities.push_back(f);
+        }
+        m.sites = 1 + random() % 500;
+        m.scores = scores_as_written(m.probabilities, m.sites);
+        m.log_e = -static_cast<double>(random() % 2000);  // down to e^-2000, past the range of doubles
+    }
+    scratch_dir dir;
+    write_file(dir / "found.meme", meme_text(motifs));
+    std::vector<motif> read;
+    std::string error;
+    ASSERT_TRUE(read_motif_file(dir / "found.meme", {}, read, error)) << error;
+    ASSERT_EQ(read.size(), motifs.size());
+    for (std::size_t i = 0; i < motifs.size(); ++i) {
+        EXPECT_EQ(read[i].scores, motifs[i].scores) << i;
+        EXPECT_EQ(read[i].names[0], identifier_of(motifs[i], i + 1));
+        EXPECT_EQ(read[i].sites, static_cast<double>(motifs[i].sites));
+    }
+}
+
+TEST_F(DiscoverRun, ErrorsAndUsage) {
+    write_file(dir / "none.fa", "\n");
+    write_file(dir / "short.fa", ">a\nACGT\n>b\nACGTACGTACGT\n>c\nAC\n");
+    write_file(dir / "targets.fa", ">a\nACGTACGTACGTAAAACCCC\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string error;
+    } cases[] = {
+        {{dir / "missing.fa"}, 1, dir / "missing.fa: No such file or directory"},
+        {{dir / "none.fa"}, 1, dir / "none.fa: no FASTA records"},
+        {{"--compare", dir / "none.fa", dir / "targets.fa"}, 1, dir / "none.fa: no motif in the file"},
+        {{"--minw", "13", dir / "short.fa"}, 1, "warning: 3 targets and 3 controls shorter than 13 positions skipped"},
+        {{"--html", dir / "no/folder/r.html", dir / "targets.fa"}, 1, dir / "no/folder/r.html: No such file or directory"},
+        {{}, 2, "no target file given (try 'motif_discover --help')"},
+        {{dir / "targets.fa", dir / "targets.fa", dir / "targets.fa"}, 2,
+         "a target file and at most one control file, not 3 files (try 'motif_discover --help')"},
+        {{"--minw", "2", dir / "targets.fa"}, 2, "option --minw: '2' is not a whole number of at least 3 (try 'motif_discover --help')"},
+        {{"--maxw", "31", dir / "targets.fa"}, 2, "option --maxw: 31 is wider than 30 (try 'motif_discover --help')"},
+        {{"--minw", "12", "--maxw", "10", dir / "targets.fa"}, 2, "--minw 12 is above --maxw 10 (try 'motif_discover --help')"},
+        {{"--evalue", "0", dir / "targets.fa"}, 2, "option --evalue: '0' is not above 0 (try 'motif_discover --help')"},
+        {{"--shuffle-kmer", "4", dir / "targets.fa"}, 2, "option --shuffle-kmer: '4' is not 2 or 3 (try 'motif_discover --help')"},
+        {{"--nmotifs", "0", dir / "targets.fa"}, 2, "option --nmotifs: '0' is not a whole number of at least 1 (try 'motif_discover --help')"},
+        {{"-", "-"}, 2, "standard input can hold only one of the files (try 'motif_discover --help')"},
+        {{"--tsv", "", dir / "targets.fa"}, 2, "option --tsv: the file name is empty (try 'motif_discover --help')"},
+    };
+    for (const auto& c : cases) {
+        const command_result r = run(c.args);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "motif_discover: " + c.error + "\n");
+        EXPECT_EQ(r.status, c.status) << c.error;
+    }
+    // Short records are counted, skipped, and the rest searched.
+    const command_result shortest = run({"--minw", "10", dir / "short.fa"});
+    EXPECT_EQ(shortest.err, "motif_discover: warning: 2 targets and 2 controls shorter than 10 positions skipped\n");
+    EXPECT_EQ(shortest.status, 0);
+    const command_result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: motif_discover [options] TARGETS.fa [CONTROL.fa]", 0), 0u);
+    EXPECT_EQ(run({"--version"}).out, std::string("motif_discover ") + MOTIF_VERSION + "\n");
+    const command_result full = run_command({discover, dir / "targets.fa"}, "", "/dev/full");
+    EXPECT_EQ(full.err, "motif_discover: standard output: No space left on device\n");
+    EXPECT_EQ(full.status, 1);
+}
+
+// The report: the motifs' logos and their best known matches, aligned;
+// valid, and drawn by a real browser.
+TEST_F(DiscoverRun, TheReportShowsEachMotifAndItsKnownMatches) {
+    const std::string jaspar = examples + "/jaspar2022_core_vertebrates.jaspar";
+    const command_result r = run({"--compare", jaspar, "--tsv", dir / "found.tsv", "--html", dir / "report.html",
+                                  examples + "/fly_promoters_planted.fa.gz"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto table = rows(read_file(dir / "found.tsv"));
+    ASSERT_GE(table.size(), 3u);
+    EXPECT_EQ(table[0][table[0].size() - 2], "best_match");
+    EXPECT_EQ(table[1][table[1].size() - 2], "MA0139.1_CTCF");
+    const std::string page = read_file(dir / "report.html");
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        EXPECT_NE(page.find("<h2>" + table[i][1] + "</h2>"), std::string::npos);
+        EXPECT_NE(page.find("logo of " + table[i][1] + " as aligned"), std::string::npos);
+    }
+    if (std::system("command -v xmllint >/dev/null") == 0) {
+        const command_result parsed = run_command({"/usr/bin/xmllint", "--html", "--noout", dir / "report.html"});
+        EXPECT_EQ(parsed.err, "");
+    }
+    if (std::system("command -v chromium >/dev/null") != 0)
+        GTEST_SKIP() << "needs chromium (Debian chromium; .ci/run installs it) to render the page";
+    const command_result shot = run_command(
+        {"/bin/sh", "-c",
+         "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking "
+         "--disable-component-update --disable-sync --user-data-dir=" + dir / "profile" +
+             " --window-size=1100,1400 --screenshot=" + dir / "report.png" + " file://" + dir / "report.html"});
+    rgba_image image;
+    ASSERT_TRUE(read_png(read_file(dir / "report.png"), image)) << shot.err;
+    std::map<std::string, std::size_t> colours;
+    for (std::size_t y = 0; y < image.height; ++y)
+        for (std::size_t x = 0; x < image.width; ++x) {
+            const std::uint8_t* px = image.at(x, y);
+            const int red = px[0], green = px[1], blue = px[2];
+            if (green > 120 && red < 60 && blue < 60) ++colours["green A"];
+            if (blue > 140 && red < 60 && green < 60) ++colours["blue C"];
+            if (red > 200 && green > 120 && green < 200 && blue < 60) ++colours["orange G"];
+            if (red > 160 && green < 60 && blue < 60) ++colours["red T"];
+            if (red < 80 && green < 80 && blue < 80) ++colours["text"];
+        }
+    for (const char* colour : {"green A", "blue C", "orange G", "red T", "text"})
+        EXPECT_GT(colours[colour], 200u) << colour << " not in the rendered page";
+}
+
+}  // namespace
