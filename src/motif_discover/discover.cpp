@@ -434,7 +434,7 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
     candidate best;
     for (std::size_t k = 0; k < final.size(); ++k) {
         const threshold_choice choice = best_threshold(train, sites[k]);
-        if (best.best.empty() || choice.better_than(best.chosen)) {
+        if (best.best.empty() || choice.log_p < best.chosen.log_p) {
             best.best = final[k];
             best.chosen = choice;
         }
