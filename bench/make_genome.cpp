@@ -1,8 +1,10 @@
-// Writes a deterministic FASTA genome for the scanning benchmark: records of
+// Writes a deterministic FASTA genome for the scanning benchmarks: records of
 // 1 to 250 Mb in 60-column lines, random bases, about 2% of them in
-// lower-case stretches and some runs of N.
+// lower-case stretches and some runs of N. With --isochores, GC content
+// drifts between 30% and 65% from one 100 kb stretch to the next, and
+// around that from one kb to the next, as in mammalian genomes.
 //
-//   make_genome MEGABYTES FILE
+//   make_genome MEGABYTES FILE [--isochores]
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +24,9 @@ std::uint64_t next() {  // xorshift64*
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_genome MEGABYTES FILE\n");
+    const bool isochores = argc == 4 && std::string(argv[3]) == "--isochores";
+    if (argc != 3 && !isochores) {
+        std::fprintf(stderr, "usage: make_genome MEGABYTES FILE [--isochores]\n");
         return 2;
     }
     const std::uint64_t total = std::strtoull(argv[1], nullptr, 10) * 1000000;
@@ -39,6 +42,7 @@ int main(int argc, char** argv) {
         const std::uint64_t length = std::min(sizes[(record - 1) % 10] * 1000000, total - written);
         std::fprintf(out, ">chr%d synthetic\n", record);
         std::uint64_t lower = 0, n_run = 0;
+        double isochore = 0.45, gc = 0.5;
         for (std::uint64_t at = 0; at < length; at += 60) {
             line.clear();
             for (std::uint64_t i = at; i < std::min(at + 60, length); ++i) {
@@ -48,6 +52,12 @@ int main(int argc, char** argv) {
                     else if (r % 100000 < 5) n_run = 1000;  // about 1% in runs of N
                 }
                 char base = "ACGT"[r >> 62];
+                if (isochores) {
+                    if (i % 100000 == 0) isochore = 0.30 + static_cast<double>(next() % 3501) / 10000;
+                    if (i % 1000 == 0) gc = std::clamp(isochore + (static_cast<double>(next() % 2001) - 1000) / 10000, 0.2, 0.8);
+                    const double u = static_cast<double>(r >> 11) / 9007199254740992.0;
+                    base = u < gc / 2 ? 'G' : u < gc ? 'C' : u < (1 + gc) / 2 ? 'A' : 'T';
+                }
                 if (n_run > 0) {
                     base = 'N';
                     --n_run;

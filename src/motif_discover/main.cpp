@@ -14,6 +14,7 @@
 #include "comparing.h"
 #include "controls.h"
 #include "discover.h"
+#include "region_records.h"
 #include "report.h"
 #include "results.h"
 #include "write_all.h"
@@ -24,14 +25,18 @@ const char* const program = "motif_discover";
 
 const char* const usage =
     "Usage: motif_discover [options] TARGETS.fa [CONTROL.fa]\n"
+    "       motif_discover [options] --regions PEAKS --genome GENOME.fa\n"
     "\n"
     "Finds the motifs over-represented in the target sequences (plain or gzip\n"
     "FASTA: peaks, promoters) against the controls, on both strands: enriched\n"
     "words as seeds, each refined as a count matrix to the records holding a\n"
     "site, the best judged by Fisher's test on a tenth of the records held out\n"
     "of the search, its sites masked before the next. Without CONTROL.fa the\n"
-    "controls are the targets shuffled, each record's dinucleotides kept. The\n"
-    "motifs go to standard output in MEME's text format.\n"
+    "controls are the targets shuffled, each record's trinucleotides kept. With\n"
+    "--regions, the targets are the regions of the genome (named\n"
+    "chrom:start-end), and the controls random regions of the genome of each\n"
+    "target's length and GC content. The motifs go to standard output in\n"
+    "MEME's text format.\n"
     "\n"
     "Options:\n"
     "      --minw N          the least width of a motif (default 8; 3 to 30)\n"
@@ -39,12 +44,24 @@ const char* const usage =
     "      --nmotifs N       find at most N motifs (default 10)\n"
     "      --evalue E        stop at the first motif whose held-out E-value (p\n"
     "                        times the motifs tried) is above E (default 0.05)\n"
-    "      --shuffles K      shuffled copies of each target as controls (default 1)\n"
+    "      --regions FILE    the targets are these regions of the genome: BED\n"
+    "                        (3 columns or more) or narrowPeak, plain or gzip\n"
+    "      --genome FASTA    the genome, plain or bgzip, indexed as samtools faidx\n"
+    "                        indexes it (a missing index is built beside it)\n"
+    "      --summits W       W bases centred on each region's summit (narrowPeak\n"
+    "                        column 10), or on its middle where there is none\n"
+    "      --skip-missing    leave out regions not within the genome, with a\n"
+    "                        warning, instead of failing\n"
+    "      --background B    with --regions, the controls: gc (default), random\n"
+    "                        regions of the genome matched to each target's length\n"
+    "                        and GC content, or shuffle, the targets shuffled\n"
+    "      --shuffles K      controls for each target (default 1)\n"
     "      --shuffle-kmer K  keep each target's counts of 3-mers (default) or 2-mers\n"
     "                        in its shuffles (2: those of motif_enrich)\n"
-    "      --seed N          seed of the shuffles and of the records held out\n"
+    "      --seed N          seed of the controls and of the records held out\n"
     "                        (default 1)\n"
-    "      --control-out FILE  write the controls used to FILE as FASTA\n"
+    "      --control-out FILE  write the controls used to FILE: FASTA, or BED of\n"
+    "                        the regions drawn with --background gc\n"
     "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
     "                        PREFIX_controls.fa\n"
     "      --tsv FILE        write a table of the motifs and their numbers to FILE\n"
@@ -57,6 +74,9 @@ const char* const usage =
 
 struct command_line {
     discover_settings settings;
+    region_options regions;
+    background controls_from = background::gc;
+    bool background_given = false;
     std::string targets, controls, control_out, held_out, tsv, html;
     std::vector<std::string> databases;
     std::uint64_t shuffles = 1, kmer = 3;
@@ -65,9 +85,11 @@ struct command_line {
 command_line parse_options(int argc, char** argv) {
     enum {
         version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
-        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option
+        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option
     };
-    static const option long_options[] = {{"minw", required_argument, nullptr, minw_option},
+    static const std::vector<option> long_options = [] {
+        std::vector<option> all = region_long_options();
+        all.insert(all.end(), {{"minw", required_argument, nullptr, minw_option},
                                           {"maxw", required_argument, nullptr, maxw_option},
                                           {"nmotifs", required_argument, nullptr, nmotifs_option},
                                           {"evalue", required_argument, nullptr, evalue_option},
@@ -82,7 +104,10 @@ command_line parse_options(int argc, char** argv) {
                                           {"threads", required_argument, nullptr, 'j'},
                                           {"help", no_argument, nullptr, 'h'},
                                           {"version", no_argument, nullptr, version_option},
-                                          {nullptr, 0, nullptr, 0}};
+                                          {"background", required_argument, nullptr, background_option},
+                                          {nullptr, 0, nullptr, 0}});
+        return all;
+    }();
     command_line line;
     line.settings.threads = std::max(1u, std::thread::hardware_concurrency());
     const auto file_name = [&](const char* option, std::string& into) {
@@ -91,8 +116,19 @@ command_line parse_options(int argc, char** argv) {
     };
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":j:h", long_options, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":j:h", long_options.data(), nullptr)) != -1) {
+        if (take_region_option(program, c, optarg, line.regions)) continue;
         switch (c) {
+        case background_option:
+            line.background_given = true;
+            if (std::string(optarg) == "gc") {
+                line.controls_from = background::gc;
+            } else if (std::string(optarg) == "shuffle") {
+                line.controls_from = background::shuffle;
+            } else {
+                usage_error(program, std::string("option --background: '") + optarg + "' is not gc or shuffle");
+            }
+            break;
         case minw_option:
             line.settings.min_width = whole_option(program, "--minw", optarg, 3);
             break;
@@ -152,12 +188,17 @@ command_line parse_options(int argc, char** argv) {
     if (line.settings.min_width > line.settings.max_width)
         usage_error(program, "--minw " + std::to_string(line.settings.min_width) + " is above --maxw " +
                                  std::to_string(line.settings.max_width));
-    if (optind == argc) usage_error(program, "no target file given");
-    if (argc - optind > 2) usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
-    line.targets = argv[optind];
-    if (argc - optind == 2) line.controls = argv[optind + 1];
+    check_region_targets(program, line.regions, line.background_given, argc - optind);
+    if (line.regions.regions.empty()) {
+        if (optind == argc) usage_error(program, "no target file given");
+        if (argc - optind > 2)
+            usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
+        line.targets = argv[optind];
+        if (argc - optind == 2) line.controls = argv[optind + 1];
+    }
     int from_stdin = line.targets == "-";
     from_stdin += line.controls == "-";
+    from_stdin += line.regions.regions == "-";
     for (const std::string& path : line.databases) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
     return line;
@@ -196,21 +237,34 @@ int main(int argc, char** argv) {
         if (!load_motifs(program, line.databases, reading, {}, known.database)) return 1;
     }
     search_records records;
-    if (!read_fasta_records(program, line.targets, records.targets)) return 1;
-    if (!line.controls.empty()) {
-        if (!read_fasta_records(program, line.controls, records.controls)) return 1;
+    // Each control's target, where it has one.
+    std::vector<std::size_t> control_target;
+    std::string controls_text;
+    if (!line.regions.regions.empty()) {
+        region_records from_genome;
+        const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads};
+        if (!read_region_records(program, line.regions, drawing, from_genome)) return 1;
+        records.targets = std::move(from_genome.targets);
+        records.controls = std::move(from_genome.controls);
+        control_target = std::move(from_genome.control_target);
+        controls_text = std::move(from_genome.controls_text);
     } else {
-        records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
+        if (!read_fasta_records(program, line.targets, records.targets)) return 1;
+        if (!line.controls.empty()) {
+            if (!read_fasta_records(program, line.controls, records.controls)) return 1;
+        } else {
+            records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
+            for (std::size_t i = 0; i < records.controls.size(); ++i) control_target.push_back(i / line.shuffles);
+        }
     }
     // Records too short for the least width have no window to offer.
     std::vector<std::size_t> kept_at;
     const std::size_t short_targets = keep_long_enough(records.targets, line.settings.min_width, &kept_at);
     std::vector<std::int64_t> source(records.controls.size(), -1);
-    if (line.controls.empty())
-        for (std::size_t i = 0; i < source.size(); ++i) {
-            const std::size_t target = kept_at[i / line.shuffles];
-            source[i] = target == SIZE_MAX ? -1 : static_cast<std::int64_t>(target);
-        }
+    for (std::size_t i = 0; i < control_target.size(); ++i) {
+        const std::size_t target = kept_at[control_target[i]];
+        source[i] = target == SIZE_MAX ? -1 : static_cast<std::int64_t>(target);
+    }
     std::size_t short_controls = 0;
     for (std::size_t i = 0, kept = 0; i < records.controls.size(); ++i) {
         if (records.controls[i].positions.size() < line.settings.min_width) {
@@ -230,7 +284,9 @@ int main(int argc, char** argv) {
                                  std::to_string(line.settings.min_width) + " positions");
         return 1;
     }
-    if (!line.control_out.empty() && !write_file(program, line.control_out, as_fasta(records.controls))) return 1;
+    if (!line.control_out.empty() &&
+        !write_file(program, line.control_out, line.regions.regions.empty() ? as_fasta(records.controls) : controls_text))
+        return 1;
 
     const bool progress = ::isatty(2);
     const discovery found = discover_motifs(records, line.settings, [&](const found_motif& m, std::size_t rank) {
@@ -261,17 +317,20 @@ int main(int argc, char** argv) {
     }
     const known_matches* names = line.databases.empty() ? nullptr : &known;
     if (!line.html.empty()) {
-        std::string controls = line.controls.empty() ? std::string("the targets shuffled, ") + (line.kmer == 3 ? "tri" : "di") +
-                                                           "nucleotides kept: " + std::to_string(line.shuffles) +
-                                                           " per target (seed " + std::to_string(line.settings.seed) + ")"
-                                                     : line.controls;
+        const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.settings.seed) + ")";
+        const std::string shuffled = std::string("the targets shuffled, ") + (line.kmer == 3 ? "tri" : "di") + "nucleotides kept: " + per_target;
+        std::string controls = !line.regions.regions.empty() && line.controls_from == background::gc
+                                   ? "random regions of the genome of each target's length and GC content: " + per_target
+                               : line.controls.empty() ? shuffled
+                                                       : line.controls;
+        const std::string targets = line.regions.regions.empty() ? line.targets : line.regions.regions + " of " + line.regions.genome;
         char limits[160];
         std::snprintf(limits, sizeof limits, "widths %zu to %zu, at most %zu motifs, E-value at most %g",
                       line.settings.min_width, line.settings.max_width, line.settings.motifs, line.settings.evalue);
         std::string databases;
         for (const std::string& path : line.databases) databases += (databases.empty() ? "" : ", ") + path;
         std::vector<std::pair<std::string, std::string>> settings = {
-            {"targets", line.targets + ": " + std::to_string(records.targets.size()) + " records"},
+            {"targets", targets + ": " + std::to_string(records.targets.size()) + " records"},
             {"controls", controls + ": " + std::to_string(records.controls.size()) + " records"},
             {"judged on", found.held_out ? "a tenth of the records, held out of the search (seed " + std::to_string(line.settings.seed) + ")"
                                          : "all records: too few targets to hold any out"},

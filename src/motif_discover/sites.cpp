@@ -5,34 +5,10 @@
 #include "parallel_for.h"
 
 record_batches::record_batches(const std::vector<sequence_record>& records, std::size_t widest) {
-    // As scan_records cuts them: a record longer than a batch goes on in the
-    // next, which starts with its last widest - 1 positions.
-    const std::size_t batch_bytes = 1 << 18, carry = widest - 1;
-    sequence_batch batch;
-    batch.bytes.resize(batch_bytes);
-    const auto close = [&] {
-        if (!batch.pieces.empty()) batches.push_back(std::move(batch));
-        batch = sequence_batch{};
-        batch.bytes.resize(batch_bytes);
-    };
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const std::string& positions = records[i].positions;
-        for (std::size_t at = 0; at < positions.size();) {
-            if (batch.used == batch_bytes) close();
-            const std::size_t length = std::min(batch_bytes - batch.used, positions.size() - at);
-            std::copy(positions.begin() + static_cast<std::ptrdiff_t>(at), positions.begin() + static_cast<std::ptrdiff_t>(at + length),
-                      batch.bytes.begin() + static_cast<std::ptrdiff_t>(batch.used));
-            const bool goes_on = at + length < positions.size();
-            batch.pieces.push_back({"", i, at, batch.used, length, goes_on});
-            batch.used += length;
-            at += length;
-            if (goes_on) {
-                at -= std::min(carry, length);
-                close();
-            }
-        }
-    }
-    close();
+    batch_filler filler(1 << 18, widest - 1, [&](sequence_batch& full) { batches.push_back(std::move(full)); });
+    for (std::size_t i = 0; i < records.size(); ++i)
+        filler.add("", i, 0, records[i].positions.data(), records[i].positions.size());
+    filler.end();
 }
 
 std::vector<std::vector<record_site>> find_sites(const record_batches& records, const std::vector<scan_matrix>& matrices,

@@ -17,6 +17,7 @@
 #include "scan_input.h"
 #include "scan_options.h"
 #include "controls.h"
+#include "region_records.h"
 #include "statistics.h"
 #include "write_all.h"
 
@@ -26,6 +27,7 @@ const char* const program = "motif_enrich";
 
 const std::string usage = std::string(
                               "Usage: motif_enrich [options] -m MOTIFS [-m MOTIFS ...] TARGETS.fa [CONTROL.fa]\n"
+                              "       motif_enrich [options] -m MOTIFS --regions PEAKS --genome GENOME.fa\n"
                               "\n"
                               "Which motifs are over-represented in the target sequences (plain or gzip\n"
                               "FASTA, one record each: peaks, promoters): for each motif, the targets and\n"
@@ -35,35 +37,60 @@ const std::string usage = std::string(
                               "  rank  motif  consensus  targets_with_site  targets  percent_targets\n"
                               "  controls_with_site  controls  percent_controls  enrichment  log10_p  p  q\n"
                               "Without CONTROL.fa the controls are the targets shuffled, each record's\n"
-                              "dinucleotide counts kept. Motif files are as motif_scan reads them.\n"
+                              "dinucleotide counts kept. With --regions, the targets are the regions of\n"
+                              "the genome (named chrom:start-end), and the controls random regions of the\n"
+                              "genome of each target's length and GC content. Motif files are as\n"
+                              "motif_scan reads them.\n"
                               "\n"
                               "Options:\n") +
-                          scan_options_help +
-                          "      --shuffles K      shuffled copies of each target as controls (default 1)\n"
-                          "      --seed N          seed of the shuffles (default 1): the same seed, the\n"
+                          scan_options_help + region_options_help +
+                          "      --background B    with --regions, the controls: gc (default), random\n"
+                          "                        regions of the genome matched to each target's length\n"
+                          "                        and GC content, or shuffle, the targets shuffled\n"
+                          "      --shuffles K      controls for each target (default 1)\n"
+                          "      --seed N          seed of the controls (default 1): the same seed, the\n"
                           "                        same controls\n"
-                          "      --control-out FILE  write the controls used to FILE as FASTA\n"
+                          "      --control-out FILE  write the controls used to FILE: FASTA, or BED of\n"
+                          "                        the regions drawn with --background gc\n"
                           "      --html FILE       write a report page with the motifs' logos to FILE\n";
 
 struct command_line {
     scan_options scan;
+    region_options regions;
+    background controls_from = background::gc;
+    bool background_given = false;
     std::string targets, controls, control_out, html;
     std::uint64_t shuffles = 1, seed = 1;
 };
 
 command_line parse_options(int argc, char** argv) {
-    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option };
-    static const std::vector<option> long_options =
-        scan_long_options({{"shuffles", required_argument, nullptr, shuffles_option},
-                           {"seed", required_argument, nullptr, seed_option},
-                           {"control-out", required_argument, nullptr, control_out_option},
-                           {"html", required_argument, nullptr, html_option}});
+    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option, background_option };
+    static const std::vector<option> long_options = [] {
+        std::vector<option> more = region_long_options();
+        more.insert(more.end(), {{"shuffles", required_argument, nullptr, shuffles_option},
+                                 {"seed", required_argument, nullptr, seed_option},
+                                 {"control-out", required_argument, nullptr, control_out_option},
+                                 {"html", required_argument, nullptr, html_option},
+                                 {"background", required_argument, nullptr, background_option}});
+        return scan_long_options(more);
+    }();
     command_line line;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, (std::string(":") + scan_short_options).c_str(), long_options.data(), nullptr)) != -1) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
+        if (take_region_option(program, c, optarg, line.regions)) continue;
         switch (c) {
+        case background_option:
+            line.background_given = true;
+            if (std::string(optarg) == "gc") {
+                line.controls_from = background::gc;
+            } else if (std::string(optarg) == "shuffle") {
+                line.controls_from = background::shuffle;
+            } else {
+                usage_error(program, std::string("option --background: '") + optarg + "' is not gc or shuffle");
+            }
+            break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1);
             break;
@@ -83,12 +110,17 @@ command_line parse_options(int argc, char** argv) {
         }
     }
     check_scan_options(program, line.scan);
-    if (optind == argc) usage_error(program, "no target file given");
-    if (argc - optind > 2) usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
-    line.targets = argv[optind];
-    if (argc - optind == 2) line.controls = argv[optind + 1];
+    check_region_targets(program, line.regions, line.background_given, argc - optind);
+    if (line.regions.regions.empty()) {
+        if (optind == argc) usage_error(program, "no target file given");
+        if (argc - optind > 2)
+            usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
+        line.targets = argv[optind];
+        if (argc - optind == 2) line.controls = argv[optind + 1];
+    }
     int from_stdin = line.targets == "-";
     from_stdin += line.controls == "-";
+    from_stdin += line.regions.regions == "-";
     for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
     return line;
@@ -158,14 +190,29 @@ int main(int argc, char** argv) {
     std::vector<scan_matrix> matrices;
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     std::vector<sequence_record> targets, controls;
-    if (!read_fasta_records(program, line.targets, targets)) return 1;
-    if (!line.controls.empty()) {
-        if (!read_fasta_records(program, line.controls, controls)) return 1;
+    std::string controls_text;
+    if (!line.regions.regions.empty()) {
+        region_records records;
+        const control_drawing drawing{line.controls_from, line.shuffles, line.seed, 2, line.scan.settings.threads};
+        if (!read_region_records(program, line.regions, drawing, records)) return 1;
+        targets = std::move(records.targets);
+        controls = std::move(records.controls);
+        controls_text = std::move(records.controls_text);
+        if (controls.empty()) {
+            print_error(program, "no controls");
+            return 1;
+        }
     } else {
-        controls = shuffled_controls(targets, line.shuffles, line.seed, line.scan.settings.threads);
+        if (!read_fasta_records(program, line.targets, targets)) return 1;
+        if (!line.controls.empty()) {
+            if (!read_fasta_records(program, line.controls, controls)) return 1;
+        } else {
+            controls = shuffled_controls(targets, line.shuffles, line.seed, line.scan.settings.threads);
+        }
+        if (!line.control_out.empty()) controls_text = as_fasta(controls);
     }
     warn_unreachable(program, matrices, line.scan.wanted);
-    if (!line.control_out.empty() && !write_file(program, line.control_out, as_fasta(controls))) return 1;
+    if (!line.control_out.empty() && !write_file(program, line.control_out, controls_text)) return 1;
 
     // Targets then controls, one record index each: which hold a site of
     // which motif.
@@ -198,11 +245,18 @@ int main(int argc, char** argv) {
     // The report first: a run that fails to write it prints no table.
     if (!line.html.empty()) {
         run_description run;
-        run.targets = line.targets + ": " + std::to_string(target_count) + " records";
-        run.controls = line.controls.empty()
-                           ? "the targets shuffled, dinucleotides kept: " + std::to_string(line.shuffles) +
-                                 " per target (seed " + std::to_string(line.seed) + "), " + std::to_string(control_count) + " records"
-                           : line.controls + ": " + std::to_string(control_count) + " records";
+        const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.seed) + "), " +
+                                       std::to_string(control_count) + " records";
+        if (!line.regions.regions.empty()) {
+            run.targets = line.regions.regions + ": " + std::to_string(target_count) + " regions of " + line.regions.genome;
+            run.controls = line.controls_from == background::gc
+                               ? "random regions of the genome of each target's length and GC content: " + per_target
+                               : "the targets shuffled, dinucleotides kept: " + per_target;
+        } else {
+            run.targets = line.targets + ": " + std::to_string(target_count) + " records";
+            run.controls = line.controls.empty() ? "the targets shuffled, dinucleotides kept: " + per_target
+                                                 : line.controls + ": " + std::to_string(control_count) + " records";
+        }
         std::string files;
         for (const std::string& path : line.scan.motif_files) files += (files.empty() ? "" : ", ") + path;
         run.motifs = files + ": " + std::to_string(motifs.size()) + " motifs";

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "output.h"
+#include "region_options.h"
 #include "report.h"
 #include "scan_input.h"
 #include "scan_options.h"
@@ -18,6 +20,7 @@ const char* const program = "motif_scan";
 
 const std::string usage = std::string(
                               "Usage: motif_scan [options] -m MOTIFS [-m MOTIFS ...] [FASTA ...]\n"
+                              "       motif_scan [options] -m MOTIFS --regions BED GENOME.fa\n"
                               "       motif_scan --list -m MOTIFS [-m MOTIFS ...]\n"
                               "\n"
                               "Reports every window of the FASTA records (plain or gzip; none or '-' for\n"
@@ -25,29 +28,38 @@ const std::string usage = std::string(
                               "strands, one line per site:\n"
                               "  name  start  end  motif  score  strand  p-value  site\n"
                               "(tab-separated, 0-based start: the first six columns are BED6).\n"
+                              "With --regions, the sequences are regions of an indexed genome, and sites\n"
+                              "are named and placed by their chromosome; overlapping or adjacent\n"
+                              "regions are scanned once, as one.\n"
                               "Motif files (plain or gzip) are matrix files written by motif_matrix, or\n"
                               "JASPAR, MEME, TRANSFAC or HOMER files of any number of motifs, told apart\n"
                               "by their content.\n"
                               "\n"
                               "Options:\n") +
-                          scan_options_help +
+                          scan_options_help + region_options_help +
                           "      --list            list the motifs read (identifier, width, format,\n"
                           "                        sites, smallest p-value) and exit\n";
 
 struct command_line {
     scan_options scan;
+    region_options regions;
     std::vector<std::string> inputs;
     bool list = false;
 };
 
 command_line parse_options(int argc, char** argv) {
     enum { list_option = scan_long_option_base };
-    static const std::vector<option> long_options = scan_long_options({{"list", no_argument, nullptr, list_option}});
+    static const std::vector<option> long_options = [] {
+        std::vector<option> more = region_long_options();
+        more.push_back({"list", no_argument, nullptr, list_option});
+        return scan_long_options(more);
+    }();
     command_line line;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, (std::string(":") + scan_short_options).c_str(), long_options.data(), nullptr)) != -1) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
+        if (take_region_option(program, c, optarg, line.regions)) continue;
         if (c == list_option) {
             line.list = true;
         } else {
@@ -56,11 +68,24 @@ command_line parse_options(int argc, char** argv) {
     }
     check_scan_options(program, line.scan);
     for (int i = optind; i < argc; ++i) line.inputs.emplace_back(argv[i]);
-    if (line.inputs.empty()) line.inputs.emplace_back("-");
+    region_options& regions = line.regions;
+    if (!regions.regions.empty()) {
+        // The genome is named by --genome or as the one sequence file.
+        if (regions.genome.empty() && line.inputs.size() == 1) {
+            regions.genome = line.inputs[0];
+            line.inputs.clear();
+        }
+        if (regions.genome.empty()) usage_error(program, "--regions needs the genome: --genome FASTA or one FASTA file");
+        if (!line.inputs.empty()) usage_error(program, "with --regions, the sequences come from the genome, not from other files");
+        if (regions.genome == "-") usage_error(program, "the genome cannot be read from standard input: it needs its index");
+    } else if (!regions.genome.empty() || regions.summits > 0 || regions.skip_missing) {
+        usage_error(program, "--genome, --summits and --skip-missing go with --regions");
+    }
+    if (line.inputs.empty() && regions.regions.empty()) line.inputs.emplace_back("-");
     const auto from_stdin = [](const std::vector<std::string>& paths) {
         return std::find(paths.begin(), paths.end(), "-") != paths.end();
     };
-    if (!line.list && from_stdin(line.scan.motif_files) && from_stdin(line.inputs))
+    if (!line.list && from_stdin(line.scan.motif_files) && (from_stdin(line.inputs) || regions.regions == "-"))
         usage_error(program, "standard input can hold the motifs or the sequences, not both");
     return line;
 }
@@ -79,6 +104,43 @@ int list_motifs(const std::vector<motif>& motifs, const std::vector<scan_matrix>
     return write_output(program, out) ? 0 : 1;
 }
 
+// Scans the union of the regions: batches of them are laid out here, and
+// each is read from the genome by the thread that scans it, so that reading
+// (decompressing bgzip) takes every core as scanning does. Sites are placed
+// on the chromosomes.
+bool scan_regions(const std::string& genome_path, const std::vector<genome_region>& regions, std::size_t carry,
+                  pipeline& scans, const scan_settings& settings) {
+    // A genome file is read by one thread at a time: one opened for each.
+    std::vector<genome_file> genomes(std::max(1u, settings.threads));
+    std::mutex lock;
+    std::string first_error;
+    scans.fill = [&](sequence_batch& batch, unsigned worker) {
+        genome_file& genome = genomes[worker];
+        std::string bases, error;
+        bool ok = !genome.path.empty() || open_genome(genome_path, genome, error);
+        for (std::size_t i = 0; ok && i < batch.pieces.size(); ++i) {
+            const sequence_piece& piece = batch.pieces[i];
+            const auto start = static_cast<std::int64_t>(piece.first_position);
+            ok = fetch_bases(genome, piece.record, start, start + static_cast<std::int64_t>(piece.length), bases, error);
+            if (ok) std::copy(bases.begin(), bases.end(), batch.bytes.begin() + static_cast<std::ptrdiff_t>(piece.begin));
+        }
+        if (!ok) {
+            std::lock_guard<std::mutex> held(lock);
+            if (first_error.empty()) first_error = error;
+        }
+        return ok;
+    };
+    batch_filler filler(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
+    for (std::size_t i = 0; i < regions.size() && !scans.output_failed() && !scans.fill_failed(); ++i) {
+        const genome_region& r = regions[i];
+        filler.add(r.chromosome, i, static_cast<std::uint64_t>(r.start), nullptr, static_cast<std::size_t>(r.end - r.start));
+    }
+    filler.end();
+    scans.finish();
+    if (!first_error.empty()) print_error(program, first_error);
+    return first_error.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +151,12 @@ int main(int argc, char** argv) {
     std::vector<scan_matrix> matrices;
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     if (line.list) return list_motifs(motifs, matrices);
+    genome_file genome;
+    std::vector<genome_region> regions;
+    if (!line.regions.regions.empty()) {
+        if (!load_regions(program, line.regions, genome, regions)) return 1;
+        regions = merged_regions(genome, std::move(regions));
+    }
     warn_unreachable(program, matrices, line.scan.wanted);
 
     std::size_t widest = 0;
@@ -102,6 +170,7 @@ int main(int argc, char** argv) {
         if (scans.output_failed()) break;
         ok = scan_fasta_file(program, path, widest - 1, scans, line.scan.settings) && ok;
     }
+    if (!line.regions.regions.empty()) ok = scan_regions(line.regions.genome, regions, widest - 1, scans, line.scan.settings);
     if (const int error = scans.finish()) {
         print_error(program, std::string("standard output: ") + std::strerror(error));
         return 1;

@@ -10,7 +10,7 @@ pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s, si
     : matrices(m), settings(s), report(std::move(r)), output_fd(fd) {
     if (settings.threads <= 1) return;
     workers.reserve(settings.threads);
-    for (unsigned t = 0; t < settings.threads; ++t) workers.emplace_back(&pipeline::work, this);
+    for (unsigned t = 0; t < settings.threads; ++t) workers.emplace_back(&pipeline::work, this, t);
 }
 
 pipeline::~pipeline() { finish(); }
@@ -36,11 +36,36 @@ void pipeline::wait_for_turn(std::uint64_t index) {
     changed.wait(held, [&] { return written == index; });
 }
 
+bool pipeline::fill_failed() {
+    std::lock_guard<std::mutex> held(lock);
+    return unfilled != UINT64_MAX;
+}
+
+void pipeline::scan_in_turn(sequence_batch& batch, std::uint64_t index, unsigned worker, scan_scratch& scratch,
+                            std::string& out) {
+    const auto dropped = [&] {
+        std::lock_guard<std::mutex> held(lock);
+        return index >= unfilled;
+    };
+    if (fill && !fill(batch, worker)) {
+        std::lock_guard<std::mutex> held(lock);
+        unfilled = std::min(unfilled, index);
+    }
+    // The text of a batch after one that could not be filled is dropped.
+    const auto in_turn = [&](std::string& text) {
+        wait_for_turn(index);
+        if (dropped()) text.clear();
+        write_out(text);
+    };
+    if (!dropped()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
+    in_turn(out);
+}
+
 void pipeline::hand_over(sequence_batch& full) {
     if (workers.empty()) {
         std::string out;
-        scan_batch(full, matrices, settings, own_scratch, report, out, [&](std::string& text) { write_out(text); });
-        write_out(out);
+        scan_in_turn(full, handed, 0, own_scratch, out);
+        written = ++handed;
         return;
     }
     std::unique_lock<std::mutex> held(lock);
@@ -54,7 +79,7 @@ void pipeline::hand_over(sequence_batch& full) {
     changed.notify_all();
 }
 
-void pipeline::work() {
+void pipeline::work(unsigned worker) {
     scan_scratch scratch;
     std::string out;
     for (;;) {
@@ -67,12 +92,7 @@ void pipeline::work() {
         changed.notify_all();
         held.unlock();
 
-        scan_batch(batch, matrices, settings, scratch, report, out, [&](std::string& text) {
-            wait_for_turn(index);
-            write_out(text);
-        });
-        wait_for_turn(index);
-        write_out(out);
+        scan_in_turn(batch, index, worker, scratch, out);
 
         held.lock();
         written = index + 1;

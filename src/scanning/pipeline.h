@@ -46,6 +46,13 @@ struct pipeline {
 
     // Takes a full batch to be scanned, and leaves an empty one in its place.
     void hand_over(sequence_batch& full);
+    // If set, fills each batch's bytes before it is scanned, on the thread
+    // that scans it (`worker` of the threads, from 0), for input that costs
+    // time to read. A batch it fails to fill, and every batch after it,
+    // writes nothing.
+    std::function<bool(sequence_batch& batch, unsigned worker)> fill;
+    // Whether `fill` failed.
+    bool fill_failed();
     // Whether a write to the output failed: reading on is of no use.
     bool output_failed();
     // Waits for every batch handed over to be written; returns the errno of a
@@ -53,8 +60,10 @@ struct pipeline {
     int finish();
 
   private:
-    void work();
+    void work(unsigned worker);
     void wait_for_turn(std::uint64_t index);
+    // Fills and scans batch `index`, writing its text when its turn comes.
+    void scan_in_turn(sequence_batch& batch, std::uint64_t index, unsigned worker, scan_scratch& scratch, std::string& out);
     void write_out(std::string& text);
 
     const std::vector<scan_matrix>& matrices;
@@ -66,6 +75,7 @@ struct pipeline {
     std::deque<std::pair<std::uint64_t, sequence_batch>> waiting;
     std::vector<sequence_batch> spare;
     std::uint64_t handed = 0, written = 0;
+    std::uint64_t unfilled = UINT64_MAX;  // the first batch `fill` failed on
     bool closing = false;
     int write_error = 0;
     scan_scratch own_scratch;  // for scanning on the calling thread (one thread)

@@ -76,34 +76,64 @@ bool read_fasta_records(const char* program, const std::string& path, std::vecto
     return true;
 }
 
+batch_filler::batch_filler(std::size_t bytes, std::size_t c, std::function<void(sequence_batch&)> h)
+    : batch_bytes(std::max(bytes, c + 1)), carry(c), hand_over(std::move(h)) {}
+
+void batch_filler::hand_over_full(bool record_goes_on) {
+    // Windows starting in the last `carry` positions of a record that goes
+    // on are left to the next batch, which starts with them.
+    sequence_piece next{};
+    std::string kept;
+    if (record_goes_on) {
+        sequence_piece& last = batch.pieces.back();
+        last.goes_on = true;
+        const std::size_t k = std::min(carry, last.length);
+        kept.assign(batch.bytes.data() + last.begin + last.length - k, k);
+        next = {last.record, last.record_index, last.first_position + last.length - k, 0, k, false};
+    }
+    hand_over(batch);
+    batch.pieces.clear();
+    batch.used = 0;
+    if (record_goes_on) {
+        if (batch.bytes.size() < batch_bytes) batch.bytes.resize(batch_bytes);
+        std::copy(kept.begin(), kept.end(), batch.bytes.begin());
+        batch.pieces.push_back(next);
+        batch.used = next.length;
+    }
+}
+
+void batch_filler::add(const std::string& name, std::uint64_t index, std::uint64_t first_position, const char* positions,
+                       std::size_t size) {
+    const bool carries_on = !batch.pieces.empty() && batch.pieces.back().record_index == index &&
+                            batch.pieces.back().first_position + batch.pieces.back().length == first_position;
+    if (size > 0 && !carries_on) {
+        if (batch.used == batch_bytes) hand_over_full(false);
+        batch.pieces.push_back({name, index, first_position, batch.used, 0, false});
+    }
+    while (size > 0) {
+        if (batch.used == batch_bytes) hand_over_full(true);
+        if (batch.bytes.size() < batch_bytes) batch.bytes.resize(batch_bytes);
+        const std::size_t length = std::min(batch_bytes - batch.used, size);
+        if (positions) {
+            std::copy_n(positions, length, batch.bytes.begin() + static_cast<std::ptrdiff_t>(batch.used));
+            positions += length;
+        }
+        batch.pieces.back().length += length;
+        batch.used += length;
+        size -= length;
+    }
+}
+
+void batch_filler::end() {
+    if (!batch.pieces.empty()) hand_over(batch);
+    batch.pieces.clear();
+    batch.used = 0;
+}
+
 void scan_records(const std::vector<sequence_record>& records, std::uint64_t first_index, std::size_t carry,
                   pipeline& scans, const scan_settings& settings) {
-    const std::size_t batch_bytes = std::max(settings.batch_bytes, carry + 1);
-    sequence_batch batch;
-    const auto hand_over = [&] {
-        if (!batch.pieces.empty()) scans.hand_over(batch);
-        batch.pieces.clear();
-        batch.used = 0;
-    };
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const std::string& positions = records[i].positions;
-        // A record longer than a batch goes on in the next, which starts
-        // with its last `carry` positions; windows starting there are left to it.
-        for (std::size_t at = 0; at < positions.size();) {
-            if (batch.used == batch_bytes) hand_over();
-            const std::size_t length = std::min(batch_bytes - batch.used, positions.size() - at);
-            if (batch.bytes.size() < batch_bytes) batch.bytes.resize(batch_bytes);
-            std::copy(positions.begin() + static_cast<std::ptrdiff_t>(at), positions.begin() + static_cast<std::ptrdiff_t>(at + length),
-                      batch.bytes.begin() + static_cast<std::ptrdiff_t>(batch.used));
-            const bool goes_on = at + length < positions.size();
-            batch.pieces.push_back({records[i].name, first_index + i, at, batch.used, length, goes_on});
-            batch.used += length;
-            at += length;
-            if (goes_on) {
-                at -= std::min(carry, length);
-                hand_over();
-            }
-        }
-    }
-    hand_over();
+    batch_filler filler(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
+    for (std::size_t i = 0; i < records.size(); ++i)
+        filler.add(records[i].name, first_index + i, 0, records[i].positions.data(), records[i].positions.size());
+    filler.end();
 }

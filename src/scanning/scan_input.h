@@ -1,6 +1,7 @@
 // Feeding FASTA to the scanning pipeline, from a file or from memory.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "pipeline.h"
@@ -20,6 +21,28 @@ struct sequence_record {
 // input) to `records`, also those without positions; reports a failure, or
 // a file without records, in one line and returns false.
 bool read_fasta_records(const char* program, const std::string& path, std::vector<sequence_record>& records);
+
+// Fills batches with records' positions, given in stretches of any size,
+// and hands each full one over, as the FASTA reader does: a record that
+// does not fit goes on in the next batch, which starts with its last
+// `carry` positions.
+struct batch_filler {
+    batch_filler(std::size_t batch_bytes, std::size_t carry, std::function<void(sequence_batch&)> hand_over);
+    // Adds `size` positions of record `index`, named `name`, the first at
+    // `first_position`. Positions that carry on the previous stretch of the
+    // same record join its piece. Without `positions`, only the pieces are
+    // laid out, for the pipeline's `fill` to read their bytes.
+    void add(const std::string& name, std::uint64_t index, std::uint64_t first_position, const char* positions,
+             std::size_t size);
+    // Hands over what the last batch holds.
+    void end();
+
+  private:
+    void hand_over_full(bool record_goes_on);
+    std::size_t batch_bytes, carry;
+    std::function<void(sequence_batch&)> hand_over;
+    sequence_batch batch;
+};
 
 // Hands records held in memory to the pipeline in batches, as the reader
 // hands a file's, the records numbered from `first_index`.

@@ -1,0 +1,37 @@
+// Targets read from regions of a genome (peaks), and their controls: random
+// regions of the genome matched to each target's length and GC content, or
+// the targets shuffled.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "region_options.h"
+#include "scan_input.h"
+
+enum class background { gc, shuffle };
+
+struct region_records {
+    std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
+    std::vector<std::size_t> control_target;         // each control's target
+    std::string controls_text;  // what --control-out writes: BED of the regions drawn, or FASTA of shuffles
+};
+
+struct control_drawing {
+    background kind = background::gc;
+    std::uint64_t per_target = 1, seed = 1;
+    std::size_t kmer = 2;  // of the shuffles
+    unsigned threads = 1;
+};
+
+// Reads the targets (with load_regions) and makes their controls; warns in
+// one line of targets without a base and of controls not drawn. Reports a
+// failure in one line and returns false.
+bool read_region_records(const char* program, const region_options& options, const control_drawing& drawing,
+                         region_records& records);
+
+// After the options of a program of targets and controls: --regions needs
+// --genome and no sequence files (`files` given), and --background and the
+// other region options go with --regions. Usage errors end the program.
+void check_region_targets(const char* program, const region_options& options, bool background_given, int files);

@@ -1,0 +1,251 @@
+// Targets read from a genome's regions and controls drawn from it: the GC
+// map's counts against counting the bases, the draws' promises (length, GC
+// bin, N share, no overlap, the same for any threads) checked on the
+// genome's own bases, and motif_enrich and motif_discover with --regions
+// against the same runs on the regions cut out as FASTA.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gc_content.h"
+#include "genome_files.h"
+#include "genomic_controls.h"
+#include "helpers.h"
+#include "run_command.h"
+
+namespace {
+
+const std::string enrich = MOTIF_ENRICH_EXE;
+const std::string discover = MOTIF_DISCOVER_EXE;
+const std::string jaspar = std::string(EXAMPLES_DIR) + "/jaspar2022_core_vertebrates.jaspar";
+
+struct counts {
+    std::int64_t gc = 0, other = 0;
+};
+
+counts counted(const std::string& bases) {
+    counts c;
+    for (const char b : bases) {
+        const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(b)));
+        c.gc += u == 'C' || u == 'G';
+        c.other += u != 'A' && u != 'C' && u != 'G' && u != 'T';
+    }
+    return c;
+}
+
+genome_file opened(const std::string& path) {
+    genome_file genome;
+    std::string error;
+    EXPECT_TRUE(open_genome(path, genome, error)) << error;
+    return genome;
+}
+
+TEST(GenomeGc, CountsOfAnyWindowAreTheBasesCounts) {
+    const genome_files& files = shared_genome();
+    std::mt19937_64 random(3);
+    for (const auto& [path, threads] : {std::pair<std::string, unsigned>{files.plain, 1}, {files.bgzip, 1}, {files.bgzip, 3}}) {
+        SCOPED_TRACE(path + " on " + std::to_string(threads) + " threads");
+        const genome_file genome = opened(path);
+        genome_gc gc;
+        std::string error;
+        ASSERT_TRUE(read_genome_gc(genome, threads, gc, error)) << error;
+        for (std::size_t c = 0; c < genome.chromosomes.size(); ++c) {
+            const std::string& bases = files.of(genome.chromosomes[c].first);
+            const auto length = static_cast<std::int64_t>(bases.size());
+            // Whole chromosomes, their ends, and windows of every size across words and runs.
+            std::vector<std::pair<std::int64_t, std::int64_t>> windows = {{0, length}, {0, 1}, {length - 1, length}, {0, 0}};
+            for (int k = 0; k < 300; ++k) {
+                const auto from = static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(length));
+                windows.emplace_back(from, std::min(length, from + static_cast<std::int64_t>(random() % 700)));
+            }
+            for (const auto& [from, to] : windows) {
+                const counts expected = counted(bases.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+                const std::int64_t at = gc.starts[c];
+                ASSERT_EQ(gc.gc_count(at + from, at + to), expected.gc) << genome.chromosomes[c].first << ":" << from << "-" << to;
+                ASSERT_EQ(gc.other_count(at + from, at + to), expected.other) << genome.chromosomes[c].first << ":" << from << "-" << to;
+            }
+        }
+    }
+}
+
+TEST(GenomeGc, BinsAreTwentiethsWithTheLastClosed) {
+    const struct {
+        std::int64_t gc, bases;
+        int bin;
+    } cases[] = {{0, 10, 0}, {1, 21, 0}, {1, 20, 1}, {19, 20, 19}, {20, 20, 19}, {399, 400, 19}, {9, 20, 9}, {10, 20, 10}, {0, 0, -1}};
+    for (const auto& c : cases) EXPECT_EQ(gc_bin(c.gc, c.bases), c.bin) << c.gc << " of " << c.bases;
+}
+
+std::vector<genome_region> random_targets(const genome_files& files, std::size_t count, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<genome_region> targets;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& [name, bases] = files.bases[random() % 2];  // chr1 and chr2
+        const auto length = 50 + static_cast<std::int64_t>(random() % 500);
+        const auto start = static_cast<std::int64_t>(random() % (bases.size() - static_cast<std::size_t>(length)));
+        targets.push_back({name, start, start + length, -1, i + 1});
+    }
+    return targets;
+}
+
+TEST(GenomicControls, EachHasItsTargetsLengthAndGcBinFewNsAndNoTarget) {
+    const genome_files& files = shared_genome();
+    const genome_file genome = opened(files.bgzip);
+    genome_gc gc;
+    std::string error;
+    ASSERT_TRUE(read_genome_gc(genome, 2, gc, error)) << error;
+    std::vector<genome_region> targets = random_targets(files, 300, 5);
+    // Two of nothing but N, which have no GC content.
+    targets.push_back({"chr2", 2000, 2010, -1, 301});
+    targets.push_back({"chrM", 0, 25, -1, 302});
+    std::size_t undrawn = 0;
+    const std::vector<genomic_control> controls = gc_matched_controls(genome, gc, targets, 3, 7, 1, undrawn);
+    const auto bin_of = [&](const std::string& chromosome, std::int64_t start, std::int64_t end) {
+        const counts c = counted(files.of(chromosome).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+        return std::make_pair(gc_bin(c.gc, end - start - c.other), c.other);
+    };
+    EXPECT_EQ(undrawn, 6u);
+    std::vector<std::size_t> per_target(targets.size());
+    std::size_t last_target = 0;
+    for (const genomic_control& c : controls) {
+        const genome_region& t = targets[c.target];
+        const genome_region& r = c.region;
+        EXPECT_GE(c.target, last_target);  // in the order of targets
+        last_target = c.target;
+        ++per_target[c.target];
+        EXPECT_EQ(r.end - r.start, t.end - t.start);
+        EXPECT_GE(r.start, 0);
+        EXPECT_LE(r.end, files.length(r.chromosome));
+        const auto [bin, others] = bin_of(r.chromosome, r.start, r.end);
+        EXPECT_EQ(bin, bin_of(t.chromosome, t.start, t.end).first) << region_name(r) << " for " << region_name(t);
+        EXPECT_LE(4 * others, r.end - r.start);
+        for (const genome_region& other : targets)
+            EXPECT_FALSE(other.chromosome == r.chromosome && other.start < r.end && r.start < other.end)
+                << region_name(r) << " overlaps " << region_name(other);
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) EXPECT_EQ(per_target[i], i >= 300 ? 0u : 3u) << i;
+
+    // The same draws for any threads; others for another seed.
+    std::size_t again = 0;
+    const auto same = [](const std::vector<genomic_control>& a, const std::vector<genomic_control>& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (region_name(a[i].region) != region_name(b[i].region) || a[i].target != b[i].target) return false;
+        return true;
+    };
+    EXPECT_TRUE(same(controls, gc_matched_controls(genome, gc, targets, 3, 7, 4, again)));
+    EXPECT_FALSE(same(controls, gc_matched_controls(genome, gc, targets, 3, 8, 4, again)));
+}
+
+// The tab-separated lines of a text.
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// The regions of a BED text cut out of the genome as FASTA, named chrom:start-end.
+std::string cut_out(const genome_files& files, const std::string& bed) {
+    std::string fasta;
+    for (const std::string& line : lines_of(bed)) {
+        const std::size_t a = line.find('\t'), b = line.find('\t', a + 1), c = line.find('\t', b + 1);
+        const std::string chromosome = line.substr(0, a);
+        const std::int64_t start = std::stoll(line.substr(a + 1, b - a - 1)), end = std::stoll(line.substr(b + 1, c - b - 1));
+        fasta += ">" + chromosome + ":" + std::to_string(start) + "-" + std::to_string(end) + "\n" +
+                 files.of(chromosome).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)) + "\n";
+    }
+    return fasta;
+}
+
+TEST(RegionEnrich, TheTableOfTheRegionsAndTheirControlsCutOut) {
+    const genome_files& files = shared_genome();
+    scratch_dir dir;
+    std::string bed;
+    for (const genome_region& t : random_targets(files, 400, 9))
+        bed += t.chromosome + "\t" + std::to_string(t.start) + "\t" + std::to_string(t.end) + "\n";
+    write_file(dir / "peaks.bed", bed);
+    const std::vector<std::string> motifs = {"-m", jaspar, "--motif", "MA0139.1", "--motif", "MA0060.3", "--motif", "MA0108.2", "-p", "1e-3"};
+    for (const std::string background : {"gc", "shuffle"}) {
+        SCOPED_TRACE(background);
+        std::vector<std::string> args = {enrich, "--regions", dir / "peaks.bed", "--genome", files.bgzip, "--shuffles", "2",
+                                         "--background", background, "--control-out", dir / "controls"};
+        args.insert(args.end(), motifs.begin(), motifs.end());
+        const command_result run = run_command(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::string controls = read_file(dir / "controls");
+        // What users would do: cut the regions out, and give the controls as a file.
+        write_file(dir / "targets.fa", cut_out(files, bed));
+        write_file(dir / "controls.fa", background == "gc" ? cut_out(files, controls) : controls);
+        if (background == "gc") {
+            EXPECT_EQ(lines_of(controls).size(), 800u);
+        }
+        std::vector<std::string> by_hand = {enrich, dir / "targets.fa", dir / "controls.fa"};
+        by_hand.insert(by_hand.end(), motifs.begin(), motifs.end());
+        EXPECT_EQ(run.out, run_command(by_hand).out);
+        // The same for any threads.
+        args.insert(args.end(), {"-j", "1"});
+        EXPECT_EQ(run_command(args).out, run.out);
+        EXPECT_EQ(read_file(dir / "controls"), controls);
+    }
+}
+
+TEST(RegionDiscover, FindsAMotifPlantedInTheGenomesPeaks) {
+    // The genome with CTCF's consensus planted in the middle of 150 of 300 peaks.
+    std::vector<chromosome> bases = generated_genome();
+    std::string bed;
+    std::mt19937_64 random(11);
+    const std::string site = "CCGCGAGGGGGCGCC", reverse = "GGCGCCCCCTCGCGG";
+    for (std::size_t i = 0; i < 300; ++i) {
+        const std::size_t start = 2000 + i * 4000 + random() % 1000;
+        bed += "chr1\t" + std::to_string(start) + "\t" + std::to_string(start + 200) + "\n";
+        if (i % 2 == 0) bases[0].second.replace(start + 90, site.size(), random() % 2 ? site : reverse);
+    }
+    scratch_dir dir;
+    write_file(dir / "genome.fa", as_fasta(bases, 70));
+    write_file(dir / "peaks.bed", bed);
+    std::vector<std::string> args = {discover, "--regions", dir / "peaks.bed", "--genome", dir / "genome.fa", "--nmotifs", "1",
+                                     "--control-out", dir / "controls.bed"};
+    const command_result run = run_command(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("MOTIF 1-"), std::string::npos) << run.out;
+    const std::size_t id = run.out.find("MOTIF 1-") + 8;
+    const std::string consensus = run.out.substr(id, run.out.find(' ', id) - id);
+    EXPECT_TRUE(site.find(consensus) != std::string::npos || reverse.find(consensus) != std::string::npos ||
+                consensus.find(site.substr(2, 11)) != std::string::npos || consensus.find(reverse.substr(2, 11)) != std::string::npos)
+        << run.out;
+    EXPECT_EQ(lines_of(read_file(dir / "controls.bed")).size(), 300u);
+    args.insert(args.end(), {"-j", "1"});
+    EXPECT_EQ(run_command(args).out, run.out);
+}
+
+TEST(RegionEnrich, UsageErrors) {
+    const genome_files& files = shared_genome();
+    const std::vector<std::vector<std::string>> cases = {
+        {"--background", "gc", "targets.fa"},
+        {"--genome", files.plain, "targets.fa"},
+        {"--regions", "peaks.bed"},
+        {"--regions", "peaks.bed", "--genome", files.plain, "targets.fa"},
+        {"--regions", "peaks.bed", "--genome", "-"},
+        {"--regions", "peaks.bed", "--genome", files.plain, "--background", "genome"},
+        {"--regions", "-", "--genome", files.plain, "-m", "-"},
+    };
+    for (const std::string& program : {enrich, discover})
+        for (const auto& more : cases) {
+            std::vector<std::string> args = {program};
+            if (program == enrich && more.back() != "-") args.insert(args.end(), {"-m", jaspar});
+            args.insert(args.end(), more.begin(), more.end());
+            const command_result r = run_command(args);
+            EXPECT_EQ(r.status, 2) << program << " " << more[0] << " " << more[1];
+            EXPECT_NE(r.err.find("--help')"), std::string::npos) << r.err;
+        }
+}
+
+}  // namespace
