@@ -49,14 +49,14 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
             state = std::strtoull(argv[++i], nullptr, 10);
         } else {
-            const std::string spec = argv[i];
-            const std::size_t colon = spec.rfind(':');
-            if (colon == std::string::npos) fail("'" + spec + "' is not ID:SHARE");
-            const std::string id = spec.substr(0, colon);
+            const std::string planting = argv[i];
+            const std::size_t colon = planting.rfind(':');
+            if (colon == std::string::npos) fail("'" + planting + "' is not ID:SHARE");
+            const std::string id = planting.substr(0, colon);
             bool known = false;
             for (const motif& m : all)
                 if (m.id == id || m.id.rfind(id + "_", 0) == 0 || (!m.names.empty() && m.names[0] == id)) {
-                    planted.emplace_back(m, std::strtod(spec.c_str() + colon + 1, nullptr));
+                    planted.emplace_back(m, std::strtod(planting.c_str() + colon + 1, nullptr));
                     known = true;
                     break;
                 }
