@@ -14,8 +14,8 @@
 
 #include "helpers.h"
 #include "motif.h"
-#include "png.h"
 #include "results.h"
+#include "report_page.h"
 #include "run_command.h"
 
 namespace {
@@ -328,32 +328,8 @@ TEST_F(DiscoverRun, TheReportShowsEachMotifAndItsKnownMatches) {
         EXPECT_NE(page.find("<h2>" + table[i][1] + "</h2>"), std::string::npos);
         EXPECT_NE(page.find("logo of " + table[i][1] + " as aligned"), std::string::npos);
     }
-    if (std::system("command -v xmllint >/dev/null") == 0) {
-        const command_result parsed = run_command({"/usr/bin/xmllint", "--html", "--noout", dir / "report.html"});
-        EXPECT_EQ(parsed.err, "");
-    }
-    if (std::system("command -v chromium >/dev/null") != 0)
-        GTEST_SKIP() << "needs chromium (Debian chromium; .ci/run installs it) to render the page";
-    const command_result shot = run_command(
-        {"/bin/sh", "-c",
-         "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking "
-         "--disable-component-update --disable-sync --user-data-dir=" + dir / "profile" +
-             " --window-size=1100,1400 --screenshot=" + dir / "report.png" + " file://" + dir / "report.html"});
-    rgba_image image;
-    ASSERT_TRUE(read_png(read_file(dir / "report.png"), image)) << shot.err;
-    std::map<std::string, std::size_t> colours;
-    for (std::size_t y = 0; y < image.height; ++y)
-        for (std::size_t x = 0; x < image.width; ++x) {
-            const std::uint8_t* px = image.at(x, y);
-            const int red = px[0], green = px[1], blue = px[2];
-            if (green > 120 && red < 60 && blue < 60) ++colours["green A"];
-            if (blue > 140 && red < 60 && green < 60) ++colours["blue C"];
-            if (red > 200 && green > 120 && green < 200 && blue < 60) ++colours["orange G"];
-            if (red > 160 && green < 60 && blue < 60) ++colours["red T"];
-            if (red < 80 && green < 80 && blue < 80) ++colours["text"];
-        }
-    for (const char* colour : {"green A", "blue C", "orange G", "red T", "text"})
-        EXPECT_GT(colours[colour], 200u) << colour << " not in the rendered page";
+    expect_valid_html(dir / "report.html");
+    expect_rendered_logos(dir, "1100,1400");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "png.h"
+#include "report_page.h"
 #include "run_command.h"
 #include "shuffle.h"
 #include "statistics.h"
@@ -261,16 +261,6 @@ std::vector<std::vector<std::string>> rows(const std::string& table) {
     return all;
 }
 
-// xmllint's HTML parser knows HTML 4, not the <details> and <summary> of
-// folded families: nothing else may displease it.
-void expect_valid_html(const std::string& path) {
-    if (std::system("command -v xmllint >/dev/null") != 0) return;
-    const command_result parsed = run_command(
-        {"/bin/sh", "-c", "/usr/bin/xmllint --html --noout '" + path + "' 2>&1 | grep -v '^ *^$' | "
-                          "grep -v 'Tag details invalid\\|Tag summary invalid' | grep -v '<details><summary>' || true"});
-    EXPECT_EQ(parsed.out, "") << path;
-}
-
 TEST_F(EnrichRun, PlantedMotifsComeFirstWithTheCountsMotifScanGives) {
     const command_result r = run({"-m", motifs(), "-j", "2", "--control-out", dir / "controls.fa", targets()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -425,23 +415,6 @@ TEST_F(EnrichRun, ErrorsAndUsage) {
     EXPECT_EQ(full.status, 1);
 }
 
-std::string from_base64(const std::string& text) {
-    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::uint32_t group = 0;
-    int bits = 0;
-    for (const char c : text) {
-        if (c == '=') break;
-        group = group << 6 | static_cast<std::uint32_t>(digits.find(c));
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>(group >> bits & 0xff);
-        }
-    }
-    return out;
-}
-
 // The report: valid HTML, the logos motif_logo draws, and a real browser's
 // picture of it with the table's text and the logos' colours.
 TEST_F(EnrichRun, TheReportCarriesTheTableAndMotifLogosLogos) {
@@ -464,29 +437,8 @@ TEST_F(EnrichRun, TheReportCarriesTheTableAndMotifLogosLogos) {
     EXPECT_EQ(logos, 10u);
 
     expect_valid_html(dir / "report.html");
-    if (std::system("command -v chromium >/dev/null") != 0)
-        GTEST_SKIP() << "needs chromium (Debian chromium; .ci/run installs it) to render the page";
-    const command_result shot = run_command(
-        {"/bin/sh", "-c",
-         "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking "
-         "--disable-component-update --disable-sync --user-data-dir=" + dir / "profile" +
-             " --window-size=1400,1200 --screenshot=" + dir / "report.png" + " file://" + dir / "report.html"});
-    rgba_image image;
-    ASSERT_TRUE(read_png(read_file(dir / "report.png"), image)) << shot.err;
     // The logos' letters in their colours, and dark text.
-    std::map<std::string, std::size_t> colours;
-    for (std::size_t y = 0; y < image.height; ++y)
-        for (std::size_t x = 0; x < image.width; ++x) {
-            const std::uint8_t* px = image.at(x, y);
-            const int r = px[0], g = px[1], b = px[2];
-            if (g > 120 && r < 60 && b < 60) ++colours["green A"];
-            if (b > 140 && r < 60 && g < 60) ++colours["blue C"];
-            if (r > 200 && g > 120 && g < 200 && b < 60) ++colours["orange G"];
-            if (r > 160 && g < 60 && b < 60) ++colours["red T"];
-            if (r < 80 && g < 80 && b < 80) ++colours["text"];
-        }
-    for (const char* colour : {"green A", "blue C", "orange G", "red T", "text"})
-        EXPECT_GT(colours[colour], 200u) << colour << " not in the rendered page";
+    expect_rendered_logos(dir, "1400,1200");
 }
 
 }  // namespace
