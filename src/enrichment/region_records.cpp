@@ -16,6 +16,12 @@ void check_region_targets(const char* program, const region_options& options, bo
     if (files > 0) usage_error(program, "with --regions, the targets come from the genome, not from sequence files");
 }
 
+background background_of_option(const char* program, const char* value) {
+    if (std::string(value) == "gc") return background::gc;
+    if (std::string(value) != "shuffle") usage_error(program, std::string("option --background: '") + value + "' is not gc or shuffle");
+    return background::shuffle;
+}
+
 bool read_region_records(const char* program, const region_options& options, const control_drawing& drawing,
                          region_records& records) {
     genome_file genome;

@@ -12,6 +12,9 @@
 
 enum class background { gc, shuffle };
 
+// The value of --background: gc or shuffle, or a usage error.
+background background_of_option(const char* program, const char* value);
+
 struct region_records {
     std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
     std::vector<std::size_t> control_target;         // each control's target

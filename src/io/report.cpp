@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -41,4 +42,9 @@ std::uint64_t whole_option(const char* program, const char* option, const char* 
         usage_error(program, std::string("option ") + option + ": '" + text + "' is not a whole number of at least " +
                                  std::to_string(least));
     return value;
+}
+
+unsigned threads_option(const char* program, const char* text) {
+    // More threads than this only cost memory.
+    return static_cast<unsigned>(std::min<std::uint64_t>(whole_option(program, "-j", text, 1), 64));
 }

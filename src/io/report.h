@@ -19,3 +19,6 @@ double number_option(const char* program, const char* option, const char* text);
 
 // An option's value as a whole number of at least `least`, or a usage error.
 std::uint64_t whole_option(const char* program, const char* option, const char* text, std::uint64_t least);
+
+// The value of -j N: a whole number of at least 1, at most 64 taken.
+unsigned threads_option(const char* program, const char* text);

@@ -81,13 +81,10 @@ command_line parse_options(int argc, char** argv) {
             line.wanted.emplace_back(optarg);
             break;
         case format_option:
-            line.reading.format = format_named(optarg);
-            if (!line.reading.format)
-                usage_error(program, std::string("option --format: '") + optarg + "' is not matrix, jaspar, meme, transfac or homer");
+            line.reading.format = format_of_option(program, optarg);
             break;
         case sites_option:
-            line.reading.sites = number_option(program, "--sites", optarg);
-            if (!(line.reading.sites > 0)) usage_error(program, std::string("option --sites: '") + optarg + "' is not a count above 0");
+            line.reading.sites = sites_of_option(program, optarg);
             break;
         case overlap_option:
             line.settings.min_overlap = whole_option(program, "--min-overlap", optarg, 1);
@@ -105,8 +102,7 @@ command_line parse_options(int argc, char** argv) {
             if (line.html.empty()) usage_error(program, "option --html: the file name is empty");
             break;
         case 'j':
-            // More threads than this only cost memory.
-            line.settings.threads = static_cast<unsigned>(std::min<std::uint64_t>(whole_option(program, "-j", optarg, 1), 64));
+            line.settings.threads = threads_option(program, optarg);
             break;
         case 'h':
             std::fputs(usage, stdout);

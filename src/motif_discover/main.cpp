@@ -121,13 +121,7 @@ command_line parse_options(int argc, char** argv) {
         switch (c) {
         case background_option:
             line.background_given = true;
-            if (std::string(optarg) == "gc") {
-                line.controls_from = background::gc;
-            } else if (std::string(optarg) == "shuffle") {
-                line.controls_from = background::shuffle;
-            } else {
-                usage_error(program, std::string("option --background: '") + optarg + "' is not gc or shuffle");
-            }
+            line.controls_from = background_of_option(program, optarg);
             break;
         case minw_option:
             line.settings.min_width = whole_option(program, "--minw", optarg, 3);
@@ -169,7 +163,7 @@ command_line parse_options(int argc, char** argv) {
             file_name("--html", line.html);
             break;
         case 'j':
-            line.settings.threads = static_cast<unsigned>(std::min<std::uint64_t>(whole_option(program, "-j", optarg, 1), 64));
+            line.settings.threads = threads_option(program, optarg);
             break;
         case 'h':
             std::fputs(usage, stdout);

@@ -83,13 +83,7 @@ command_line parse_options(int argc, char** argv) {
         switch (c) {
         case background_option:
             line.background_given = true;
-            if (std::string(optarg) == "gc") {
-                line.controls_from = background::gc;
-            } else if (std::string(optarg) == "shuffle") {
-                line.controls_from = background::shuffle;
-            } else {
-                usage_error(program, std::string("option --background: '") + optarg + "' is not gc or shuffle");
-            }
+            line.controls_from = background_of_option(program, optarg);
             break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1);

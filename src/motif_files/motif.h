@@ -17,6 +17,10 @@ inline constexpr const char* format_names[] = {"matrix", "jaspar", "meme", "tran
 // The format of a name in format_names, or none.
 std::optional<motif_format> format_named(const std::string& name);
 
+// The values of the options --format NAME and --sites N, or a usage error.
+motif_format format_of_option(const char* program, const char* value);
+double sites_of_option(const char* program, const char* value);
+
 struct motif {
     std::string id;                    // the identifier printed: unique within a run once loaded
     std::vector<std::string> names;    // as the file gives them (ID, NAME, ...): what --motif also matches

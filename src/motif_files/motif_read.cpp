@@ -113,6 +113,18 @@ std::optional<motif_format> format_named(const std::string& name) {
     return std::nullopt;
 }
 
+motif_format format_of_option(const char* program, const char* value) {
+    const std::optional<motif_format> format = format_named(value);
+    if (!format) usage_error(program, std::string("option --format: '") + value + "' is not matrix, jaspar, meme, transfac or homer");
+    return *format;
+}
+
+double sites_of_option(const char* program, const char* value) {
+    const double sites = number_option(program, "--sites", value);
+    if (!(sites > 0)) usage_error(program, std::string("option --sites: '") + value + "' is not a count above 0");
+    return sites;
+}
+
 bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
                    std::string& error) {
     input_file input;

@@ -83,10 +83,7 @@ int main(int argc, char** argv) {
             if (out_dir.empty()) usage_error(program, "option --out-dir: the folder name is empty");
             break;
         case format_option:
-            reading.format = format_named(optarg);
-            if (!reading.format)
-                usage_error(program, std::string("option --format: '") + optarg +
-                                         "' is not matrix, jaspar, meme, transfac or homer");
+            reading.format = format_of_option(program, optarg);
             break;
         case sites_option: {
             char* end = nullptr;

@@ -85,14 +85,10 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
         options.motif_names.emplace_back(value);
         return true;
     case format_option:
-        options.reading.format = format_named(value);
-        if (!options.reading.format)
-            usage_error(program, std::string("option --format: '") + value + "' is not matrix, jaspar, meme, transfac or homer");
+        options.reading.format = format_of_option(program, value);
         return true;
     case sites_option:
-        options.reading.sites = number_option(program, "--sites", value);
-        if (!(options.reading.sites > 0))
-            usage_error(program, std::string("option --sites: '") + value + "' is not a count above 0");
+        options.reading.sites = sites_of_option(program, value);
         return true;
     case 'h':
         std::fputs(usage, stdout);
