@@ -43,7 +43,7 @@ bool read_region_records(const char* program, const region_options& options, con
     if (drawing.kind == background::shuffle) {
         records.controls = shuffled_controls(records.targets, drawing.per_target, drawing.seed, drawing.threads, drawing.kmer);
         for (std::size_t i = 0; i < records.controls.size(); ++i) records.control_target.push_back(i / drawing.per_target);
-        records.controls_text = as_fasta(records.controls);
+        if (drawing.text) records.controls_text = as_fasta(records.controls);
         return true;
     }
     genome_gc gc;
@@ -62,8 +62,9 @@ bool read_region_records(const char* program, const region_options& options, con
     for (const genomic_control& c : drawn) {
         places.push_back(c.region);
         records.control_target.push_back(c.target);
-        records.controls_text += c.region.chromosome + "\t" + std::to_string(c.region.start) + "\t" +
-                                 std::to_string(c.region.end) + "\t" + records.targets[c.target].name + "\n";
+        if (drawing.text)
+            records.controls_text += c.region.chromosome + "\t" + std::to_string(c.region.start) + "\t" +
+                                     std::to_string(c.region.end) + "\t" + records.targets[c.target].name + "\n";
     }
     if (!fetch_regions(genome, places, drawing.threads, bases, error)) {
         print_error(program, error);

@@ -18,7 +18,7 @@ background background_of_option(const char* program, const char* value);
 struct region_records {
     std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
     std::vector<std::size_t> control_target;         // each control's target
-    std::string controls_text;  // what --control-out writes: BED of the regions drawn, or FASTA of shuffles
+    std::string controls_text;  // with `text`: what --control-out writes, BED of the regions drawn or FASTA of shuffles
 };
 
 struct control_drawing {
@@ -26,6 +26,7 @@ struct control_drawing {
     std::uint64_t per_target = 1, seed = 1;
     std::size_t kmer = 2;  // of the shuffles
     unsigned threads = 1;
+    bool text = false;  // make controls_text
 };
 
 // Reads the targets (with load_regions) and makes their controls; warns in

@@ -236,7 +236,8 @@ int main(int argc, char** argv) {
     std::string controls_text;
     if (!line.regions.regions.empty()) {
         region_records from_genome;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads};
+        const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads,
+                                       !line.control_out.empty()};
         if (!read_region_records(program, line.regions, drawing, from_genome)) return 1;
         records.targets = std::move(from_genome.targets);
         records.controls = std::move(from_genome.controls);

@@ -187,7 +187,8 @@ int main(int argc, char** argv) {
     std::string controls_text;
     if (!line.regions.regions.empty()) {
         region_records records;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.seed, 2, line.scan.settings.threads};
+        const control_drawing drawing{line.controls_from, line.shuffles, line.seed, 2, line.scan.settings.threads,
+                                       !line.control_out.empty()};
         if (!read_region_records(program, line.regions, drawing, records)) return 1;
         targets = std::move(records.targets);
         controls = std::move(records.controls);
