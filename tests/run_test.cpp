@@ -27,6 +27,9 @@ struct run_result {
 class Run : public testing::TestWithParam<const char*> {
 protected:
     scratch_dir dir;
+    // Where standard output goes instead of the file read back, if set: a
+    // path, or "" for a closed standard output.
+    const char* stdout_to = nullptr;
 
     // Runs the executable in the scratch folder with the answers on a pipe;
     // `later` answers follow once standard output shows `prompt`, so that
@@ -41,7 +44,9 @@ protected:
             ::close(pipe_fds[1]);
             int out = ::open((dir / ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             int err = ::open((dir / ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            ::dup2(out, 1);
+            if (stdout_to == nullptr) ::dup2(out, 1);
+            else if (*stdout_to == '\0') ::close(1);
+            else ::dup2(::open(stdout_to, O_WRONLY), 1);
             ::dup2(err, 2);
             if (::chdir(dir.path.c_str()) == 0) ::execl(GetParam(), GetParam(), static_cast<char*>(nullptr));
             ::_exit(127);
@@ -201,6 +206,25 @@ TEST_P(Run, FaultsAreReportedAndTheRunGoesOn) {
         if (f.empty_matrix) {
             EXPECT_EQ(read_file(dir / (f.name + ".matrix")), "\n\n\n\n");
         }
+    }
+}
+
+// Prompts that cannot be shown fail the run in one line; the matrices are
+// still built, and a closed standard output never sends prompts into them.
+TEST_P(Run, AStandardOutputThatTakesNothingFailsTheRun) {
+    const std::pair<const char*, const char*> outputs[] = {
+        {"/dev/full", "motif_matrix: standard output: No space left on device\n"},
+        {"", "motif_matrix: standard output: Bad file descriptor\n"},
+    };
+    for (const auto& [to, error] : outputs) {
+        SCOPED_TRACE(*to ? to : "closed");
+        std::filesystem::copy_file(EXAMPLES_DIR "/three.sites", dir / "three.sites",
+                                   std::filesystem::copy_options::overwrite_existing);
+        stdout_to = to;
+        const run_result r = run("2 three.sites three.sites\n");
+        EXPECT_EQ(r.err, error);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(dir / "three.sites.matrix"), three_sites_matrix);
     }
 }
 

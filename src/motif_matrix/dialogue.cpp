@@ -15,12 +15,14 @@ void create_n_matrices(int n) {
     if (n < 1 || n > 3) return;
     for (int k = 0; k < n; ++k) {
         std::cout << prompts[n - 1][k];
+        check_prompts_shown();
         std::string name;
         // End of input: no name, so nothing more is built.
         if (!(std::cin >> name)) return;
         // A file name ends at its first zero byte.
         name.resize(std::char_traits<char>::length(name.c_str()));
         std::cout << "\n The output is saved in (" << name << ".matrix)";
+        check_prompts_shown();
         matrix(name);
         keep_in_slot[k]();
     }

@@ -89,3 +89,8 @@ void create_n_matrices(int n);
 // Writes "motif_matrix: WHAT 'FILE': REASON" to standard error and marks the run failed.
 void report_failure(const char* what, const std::string& file, const char* reason);
 extern bool run_failed;
+
+// Flushes the prompts written so far. Standard output that cannot take them
+// (full, closed) is reported once, with its reason, and fails the run; the
+// dialogue goes on, so that the matrices are still built.
+void check_prompts_shown();
