@@ -131,7 +131,7 @@ command_line parse_options(int argc, char** argv) {
 
 // Per motif, which records hold a site: a bit per record, set from any thread.
 struct site_bits {
-    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(motifs * words) {
+    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(checked_product(motifs, words)) {
         for (auto& word : bits) word.store(0, std::memory_order_relaxed);
     }
     void mark(std::size_t motif, std::uint64_t record) {
