@@ -186,7 +186,7 @@ TEST_F(CompareRun, ErrorsAndUsage) {
         {{"--max-q", "x", db()}, 2, "option --max-q: 'x' is not a number (try 'motif_compare --help')"},
         {{"--top", "0", db()}, 2, "option --top: '0' is not a whole number of at least 1 (try 'motif_compare --help')"},
         {{"--min-overlap", "-1", db()}, 2,
-         "option --min-overlap: '-1' is not a whole number of at least 1 (try 'motif_compare --help')"},
+         "option --min-overlap: '-1' is negative (try 'motif_compare --help')"},
         {{"--format", "fasta", db()}, 2,
          "option --format: 'fasta' is not matrix, jaspar, meme, transfac or homer (try 'motif_compare --help')"},
         {{"-j", "0", db()}, 2, "option -j: '0' is not a whole number of at least 1 (try 'motif_compare --help')"},

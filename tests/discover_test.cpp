@@ -285,7 +285,7 @@ TEST_F(DiscoverRun, ErrorsAndUsage) {
         {{dir / "targets.fa", dir / "targets.fa", dir / "targets.fa"}, 2,
          "a target file and at most one control file, not 3 files (try 'motif_discover --help')"},
         {{"--minw", "2", dir / "targets.fa"}, 2, "option --minw: '2' is not a whole number of at least 3 (try 'motif_discover --help')"},
-        {{"--maxw", "31", dir / "targets.fa"}, 2, "option --maxw: 31 is wider than 30 (try 'motif_discover --help')"},
+        {{"--maxw", "31", dir / "targets.fa"}, 2, "option --maxw: '31' is above the limit of 30 (try 'motif_discover --help')"},
         {{"--minw", "12", "--maxw", "10", dir / "targets.fa"}, 2, "--minw 12 is above --maxw 10 (try 'motif_discover --help')"},
         {{"--evalue", "0", dir / "targets.fa"}, 2, "option --evalue: '0' is not above 0 (try 'motif_discover --help')"},
         {{"--shuffle-kmer", "4", dir / "targets.fa"}, 2, "option --shuffle-kmer: '4' is not 2 or 3 (try 'motif_discover --help')"},

@@ -395,7 +395,7 @@ TEST_F(EnrichRun, ErrorsAndUsage) {
         {{"-m", motifs(), "--shuffles", "0", targets()}, 2,
          "option --shuffles: '0' is not a whole number of at least 1 (try 'motif_enrich --help')"},
         {{"-m", motifs(), "--seed", "-1", targets()}, 2,
-         "option --seed: '-1' is not a whole number of at least 0 (try 'motif_enrich --help')"},
+         "option --seed: '-1' is negative (try 'motif_enrich --help')"},
         {{"-m", motifs(), "-", "-"}, 2, "standard input can hold only one of the files (try 'motif_enrich --help')"},
         {{"-m", motifs(), "-p", "2", targets()}, 2, "option -p: '2' is not a p-value in (0, 1] (try 'motif_enrich --help')"},
         {{targets()}, 2, "no matrix given (-m FILE) (try 'motif_enrich --help')"},

@@ -287,7 +287,7 @@ TEST_F(ScanRun, UsageErrorsExitWithTwo) {
         {{"-m", tata(), "-p", "x"}, "option -p: 'x' is not a number"},
         {{"-m", tata(), "-p", "nan"}, "option -p: 'nan' is not a number"},
         {{"-m", tata(), "-p", ""}, "option -p: '' is not a number"},
-        {{"-m", tata(), "-s", "1e999"}, "option -s: '1e999' is not a number"},
+        {{"-m", tata(), "-s", "1e999"}, "option -s: '1e999' is out of range: beyond the greatest number, 1.79769e+308"},
         {{"-m", tata(), "-s", "3", "-p", "0.01"}, "options -p and -s exclude each other"},
         {{"-m", tata(), "-j", "0"}, "option -j: '0' is not a whole number of at least 1"},
         {{"-m", tata(), "-j", "1.5"}, "option -j: '1.5' is not a whole number of at least 1"},

@@ -1,11 +1,12 @@
 #include "controls.h"
 
 #include "parallel_for.h"
+#include "report.h"
 #include "shuffle.h"
 
 std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, std::uint64_t shuffles,
                                                std::uint64_t seed, unsigned threads, std::size_t k) {
-    std::vector<sequence_record> controls(targets.size() * shuffles);
+    std::vector<sequence_record> controls(checked_product(targets.size(), shuffles));
     parallel_for(controls.size(), threads, [&](std::size_t i) {
         const std::size_t target = i / shuffles, copy = i % shuffles;
         random_bits random(record_seed(seed, target, copy));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "parallel_for.h"
+#include "report.h"
 #include "shuffle.h"
 
 int gc_bin(std::int64_t gc, std::int64_t bases) {
@@ -41,7 +42,7 @@ std::vector<genomic_control> gc_matched_controls(const genome_file& genome, cons
         return k < static_cast<std::ptrdiff_t>(taken_starts.size()) && taken_starts[static_cast<std::size_t>(k)] < to;
     };
 
-    std::vector<genomic_control> drawn(targets.size() * per_target);
+    std::vector<genomic_control> drawn(checked_product(targets.size(), per_target));
     std::vector<char> found(drawn.size(), 0);
     parallel_for(targets.size(), threads, [&](std::size_t i) {
         const std::int64_t length = targets[i].end - targets[i].start;

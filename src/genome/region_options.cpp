@@ -36,8 +36,7 @@ bool take_region_option(const char* program, int c, const char* value, region_op
         if (options.genome.empty()) usage_error(program, "option --genome: the file name is empty");
         return true;
     case summits_option:
-        options.summits = static_cast<std::int64_t>(whole_option(program, "--summits", value, 1));
-        if (options.summits > (std::int64_t{1} << 40)) usage_error(program, std::string("option --summits: '") + value + "' is too wide");
+        options.summits = static_cast<std::int64_t>(whole_option(program, "--summits", value, 1, std::uint64_t{1} << 40));
         return true;
     case skip_missing_option:
         options.skip_missing = true;

@@ -2,7 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <set>
 #include <string>
+#include <vector>
+
+#include <getopt.h>
 
 // Writes "PROGRAM: MESSAGE" and a line feed to standard error in one piece.
 void print_error(const char* program, const std::string& message);
@@ -14,11 +20,39 @@ void print_error(const char* program, const std::string& message);
 // `got` (':' for a missing value, '?' for an unknown option).
 [[noreturn]] void option_error(const char* program, int got, char** argv);
 
+// A usage error for the second use of an option that takes a value, but
+// for those in `repeatable` (-m, --motif): what getopt_long returned so far
+// is in `seen`, `options` names them.
+void refuse_repeat(const char* program, int got, const option* options, std::initializer_list<int> repeatable,
+                   std::set<int>& seen);
+
 // An option's value as a finite number, or a usage error.
 double number_option(const char* program, const char* option, const char* text);
 
-// An option's value as a whole number of at least `least`, or a usage error.
-std::uint64_t whole_option(const char* program, const char* option, const char* text, std::uint64_t least);
+// An option's value as a whole number from `least` to `most`, or a usage error.
+std::uint64_t whole_option(const char* program, const char* option, const char* text, std::uint64_t least,
+                           std::uint64_t most);
 
-// The value of -j N: a whole number of at least 1, at most 64 taken.
+// The value of -j N: a whole number from 1 to max_threads.
+inline constexpr unsigned max_threads = 64;
 unsigned threads_option(const char* program, const char* text);
+
+// Writes `text` to standard output and exits: 0, or 1 with one line when it
+// could not be written (--help into a full disk).
+[[noreturn]] void print_and_exit(const char* program, const std::string& text);
+
+// Runs a program's body: running out of memory (std::bad_alloc, or a size
+// beyond any allocation) ends it with "PROGRAM: out of memory (while WHAT)",
+// WHAT the last stage named by working_on, and status 1.
+int guarded_main(const char* program, const std::function<int()>& body);
+void working_on(const char* what);
+
+// The product of two counts that size an allocation; past SIZE_MAX it
+// throws std::length_error, which guarded_main reports.
+std::size_t checked_product(std::uint64_t a, std::uint64_t b);
+
+// A usage error if an output path (other than '-') is the same file as an
+// input (device and inode, links followed): it would be replaced by the
+// output before, or while, it is read.
+void refuse_output_over_input(const char* program, const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& outputs);

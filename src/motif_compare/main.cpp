@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,9 @@
 namespace {
 
 const char* const program = "motif_compare";
+
+// A query's matches beyond this many are never read.
+constexpr std::uint64_t max_top = 1000000;
 
 const char* const usage =
     "Usage: motif_compare [options] QUERIES [TARGETS]\n"
@@ -41,11 +45,12 @@ const char* const usage =
     "      --sites N         site count of probabilities where a file gives none\n"
     "                        (default 20)\n"
     "      --min-overlap N   columns an alignment has in common at least (default\n"
-    "                        5, or the narrower motif's width)\n"
+    "                        5, or the narrower motif's width; at most 100)\n"
     "      --max-q Q         report pairs of q-value at most Q (default 0.5)\n"
-    "      --top N           report at most N targets per query\n"
+    "      --top N           report at most N targets per query (N at most\n"
+    "                        1000000)\n"
     "      --html FILE       write a report page with the aligned logos to FILE\n"
-    "  -j, --threads N       threads (default: all cores)\n"
+    "  -j, --threads N       threads (default: all cores, at most 64)\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
@@ -73,9 +78,11 @@ command_line parse_options(int argc, char** argv) {
     command_line line;
     line.reading.max_width = max_compare_width;
     line.settings.threads = std::max(1u, std::thread::hardware_concurrency());
+    std::set<int> seen;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":j:h", long_options, nullptr)) != -1) {
+        refuse_repeat(program, c, long_options, {motif_option}, seen);
         switch (c) {
         case motif_option:
             line.wanted.emplace_back(optarg);
@@ -87,7 +94,7 @@ command_line parse_options(int argc, char** argv) {
             line.reading.sites = sites_of_option(program, optarg);
             break;
         case overlap_option:
-            line.settings.min_overlap = whole_option(program, "--min-overlap", optarg, 1);
+            line.settings.min_overlap = whole_option(program, "--min-overlap", optarg, 1, max_compare_width);
             break;
         case max_q_option:
             line.settings.max_q = number_option(program, "--max-q", optarg);
@@ -95,7 +102,7 @@ command_line parse_options(int argc, char** argv) {
                 usage_error(program, std::string("option --max-q: '") + optarg + "' is not a q-value in (0, 1]");
             break;
         case top_option:
-            line.top = whole_option(program, "--top", optarg, 1);
+            line.top = whole_option(program, "--top", optarg, 1, max_top);
             break;
         case html_option:
             line.html = optarg;
@@ -105,11 +112,9 @@ command_line parse_options(int argc, char** argv) {
             line.settings.threads = threads_option(program, optarg);
             break;
         case 'h':
-            std::fputs(usage, stdout);
-            std::exit(0);
+            print_and_exit(program, usage);
         case version_option:
-            std::printf("%s %s\n", program, MOTIF_VERSION);
-            std::exit(0);
+            print_and_exit(program, std::string(program) + " " + MOTIF_VERSION + "\n");
         default:
             option_error(program, c, argv);
         }
@@ -119,6 +124,7 @@ command_line parse_options(int argc, char** argv) {
     line.queries = argv[optind];
     if (argc - optind == 2) line.targets = argv[optind + 1];
     if (line.queries == "-" && line.targets == "-") usage_error(program, "standard input can hold only one of the files");
+    refuse_output_over_input(program, {line.queries, line.targets}, {line.html});
     return line;
 }
 
@@ -128,12 +134,13 @@ std::string count_of(const std::string& path, std::size_t motifs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
 
     // Without targets, the queries' file is the database too: read once,
     // the queries picked from it.
     std::vector<motif> targets, queries;
+    working_on("reading the motifs");
     if (line.targets.empty()) {
         std::vector<std::size_t> picked;
         if (!load_motif_set(program, {line.queries}, line.reading, line.wanted, targets, picked)) return 1;
@@ -143,7 +150,9 @@ int main(int argc, char** argv) {
         if (!load_motifs(program, {line.targets}, line.reading, {}, targets)) return 1;
     }
 
+    working_on("comparing the motifs");
     const std::vector<std::vector<motif_match>> matches = compare_motifs(queries, targets, line.settings);
+    working_on("writing the results");
 
     // The report first: a run that fails to write it prints no table.
     if (!line.html.empty()) {
@@ -159,4 +168,8 @@ int main(int argc, char** argv) {
         if (!write_file(program, line.html, comparison_report(queries, targets, matches, line.top, settings))) return 1;
     }
     return write_output(program, comparison_table(queries, targets, matches, line.top)) ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+    return guarded_main(program, [&] { return run(argc, argv); });
 }

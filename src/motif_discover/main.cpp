@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,10 @@
 namespace {
 
 const char* const program = "motif_discover";
+
+// More controls than this per target sharpen nothing but take memory; more
+// motifs than this are mostly each other's echoes.
+constexpr std::uint64_t max_shuffles = 1000, max_motifs = 100;
 
 const char* const usage =
     "Usage: motif_discover [options] TARGETS.fa [CONTROL.fa]\n"
@@ -41,7 +46,7 @@ const char* const usage =
     "Options:\n"
     "      --minw N          the least width of a motif (default 8; 3 to 30)\n"
     "      --maxw N          the greatest width (default 15; 3 to 30)\n"
-    "      --nmotifs N       find at most N motifs (default 10)\n"
+    "      --nmotifs N       find at most N motifs (default 10; at most 100)\n"
     "      --evalue E        stop at the first motif whose held-out E-value (p\n"
     "                        times the motifs tried) is above E (default 0.05)\n"
     "      --regions FILE    the targets are these regions of the genome: BED\n"
@@ -55,7 +60,7 @@ const char* const usage =
     "      --background B    with --regions, the controls: gc (default), random\n"
     "                        regions of the genome matched to each target's length\n"
     "                        and GC content, or shuffle, the targets shuffled\n"
-    "      --shuffles K      controls for each target (default 1)\n"
+    "      --shuffles K      controls for each target (default 1; at most 1000)\n"
     "      --shuffle-kmer K  keep each target's counts of 3-mers (default) or 2-mers\n"
     "                        in its shuffles (2: those of motif_enrich)\n"
     "      --seed N          seed of the controls and of the records held out\n"
@@ -68,7 +73,7 @@ const char* const usage =
     "      --compare DB      name each motif by its best matches among the motifs\n"
     "                        of DB (any motif file); repeat for several\n"
     "      --html FILE       write a report page with the motifs' logos to FILE\n"
-    "  -j, --threads N       threads (default: all cores)\n"
+    "  -j, --threads N       threads (default: all cores, at most 64)\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
@@ -81,6 +86,11 @@ struct command_line {
     std::vector<std::string> databases;
     std::uint64_t shuffles = 1, kmer = 3;
 };
+
+// Where --held-out writes the records of one kind: '-' takes both.
+std::string held_out_path(const command_line& line, const char* kind) {
+    return line.held_out.empty() || line.held_out == "-" ? line.held_out : line.held_out + kind;
+}
 
 command_line parse_options(int argc, char** argv) {
     enum {
@@ -114,9 +124,11 @@ command_line parse_options(int argc, char** argv) {
         into = optarg;
         if (into.empty()) usage_error(program, std::string("option ") + option + ": the file name is empty");
     };
+    std::set<int> seen;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":j:h", long_options.data(), nullptr)) != -1) {
+        refuse_repeat(program, c, long_options.data(), {compare_option}, seen);
         if (take_region_option(program, c, optarg, line.regions)) continue;
         switch (c) {
         case background_option:
@@ -124,27 +136,27 @@ command_line parse_options(int argc, char** argv) {
             line.controls_from = background_of_option(program, optarg);
             break;
         case minw_option:
-            line.settings.min_width = whole_option(program, "--minw", optarg, 3);
+            line.settings.min_width = whole_option(program, "--minw", optarg, 3, max_discover_width);
             break;
         case maxw_option:
-            line.settings.max_width = whole_option(program, "--maxw", optarg, 3);
+            line.settings.max_width = whole_option(program, "--maxw", optarg, 3, max_discover_width);
             break;
         case nmotifs_option:
-            line.settings.motifs = whole_option(program, "--nmotifs", optarg, 1);
+            line.settings.motifs = whole_option(program, "--nmotifs", optarg, 1, max_motifs);
             break;
         case evalue_option:
             line.settings.evalue = number_option(program, "--evalue", optarg);
             if (!(line.settings.evalue > 0)) usage_error(program, std::string("option --evalue: '") + optarg + "' is not above 0");
             break;
         case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1);
+            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
             break;
         case kmer_option:
-            line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2);
+            line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2, UINT64_MAX);
             if (line.kmer > 3) usage_error(program, std::string("option --shuffle-kmer: '") + optarg + "' is not 2 or 3");
             break;
         case seed_option:
-            line.settings.seed = whole_option(program, "--seed", optarg, 0);
+            line.settings.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
             break;
         case control_out_option:
             file_name("--control-out", line.control_out);
@@ -166,19 +178,13 @@ command_line parse_options(int argc, char** argv) {
             line.settings.threads = threads_option(program, optarg);
             break;
         case 'h':
-            std::fputs(usage, stdout);
-            std::exit(0);
+            print_and_exit(program, usage);
         case version_option:
-            std::printf("%s %s\n", program, MOTIF_VERSION);
-            std::exit(0);
+            print_and_exit(program, std::string(program) + " " + MOTIF_VERSION + "\n");
         default:
             option_error(program, c, argv);
         }
     }
-    for (const auto& [option, width] : {std::pair<const char*, std::size_t>{"--minw", line.settings.min_width}, {"--maxw", line.settings.max_width}})
-        if (width > max_discover_width)
-            usage_error(program, std::string("option ") + option + ": " + std::to_string(width) + " is wider than " +
-                                     std::to_string(max_discover_width));
     if (line.settings.min_width > line.settings.max_width)
         usage_error(program, "--minw " + std::to_string(line.settings.min_width) + " is above --maxw " +
                                  std::to_string(line.settings.max_width));
@@ -195,6 +201,10 @@ command_line parse_options(int argc, char** argv) {
     from_stdin += line.regions.regions == "-";
     for (const std::string& path : line.databases) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    std::vector<std::string> inputs = line.databases;
+    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome});
+    refuse_output_over_input(program, inputs, {line.control_out, held_out_path(line, "_targets.fa"),
+                                               held_out_path(line, "_controls.fa"), line.tsv, line.html});
     return line;
 }
 
@@ -221,10 +231,11 @@ std::vector<sequence_record> picked(const std::vector<sequence_record>& records,
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
 
     known_matches known;
+    working_on("reading the motifs to compare with");
     if (!line.databases.empty()) {
         motif_reading reading;
         reading.max_width = max_compare_width;
@@ -234,6 +245,7 @@ int main(int argc, char** argv) {
     // Each control's target, where it has one.
     std::vector<std::size_t> control_target;
     std::string controls_text;
+    working_on("reading the targets and drawing the controls");
     if (!line.regions.regions.empty()) {
         region_records from_genome;
         const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads,
@@ -283,6 +295,7 @@ int main(int argc, char** argv) {
         !write_file(program, line.control_out, line.regions.regions.empty() ? as_fasta(records.controls) : controls_text))
         return 1;
 
+    working_on("searching for motifs");
     const bool progress = ::isatty(2);
     const discovery found = discover_motifs(records, line.settings, [&](const found_motif& m, std::size_t rank) {
         if (!progress) return;
@@ -295,9 +308,10 @@ int main(int argc, char** argv) {
     });
 
     if (!line.held_out.empty() &&
-        (!write_file(program, line.held_out + "_targets.fa", as_fasta(picked(records.targets, found.target_held_out, found.held_out))) ||
-         !write_file(program, line.held_out + "_controls.fa", as_fasta(picked(records.controls, found.control_held_out, found.held_out)))))
+        (!write_file(program, held_out_path(line, "_targets.fa"), as_fasta(picked(records.targets, found.target_held_out, found.held_out))) ||
+         !write_file(program, held_out_path(line, "_controls.fa"), as_fasta(picked(records.controls, found.control_held_out, found.held_out)))))
         return 1;
+    working_on("writing the results");
     if (!line.databases.empty()) {
         std::vector<motif> queries;
         for (std::size_t i = 0; i < found.motifs.size(); ++i) {
@@ -339,4 +353,8 @@ int main(int argc, char** argv) {
     }
     if (!line.tsv.empty() && !write_file(program, line.tsv, discovery_table(found, names))) return 1;
     return write_output(program, meme_text(found.motifs)) ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+    return guarded_main(program, [&] { return run(argc, argv); });
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@
 namespace {
 
 const char* const program = "motif_enrich";
+
+// More controls than this per target sharpen nothing but take memory.
+constexpr std::uint64_t max_shuffles = 1000;
 
 const std::string usage = std::string(
                               "Usage: motif_enrich [options] -m MOTIFS [-m MOTIFS ...] TARGETS.fa [CONTROL.fa]\n"
@@ -47,7 +51,7 @@ const std::string usage = std::string(
                           "      --background B    with --regions, the controls: gc (default), random\n"
                           "                        regions of the genome matched to each target's length\n"
                           "                        and GC content, or shuffle, the targets shuffled\n"
-                          "      --shuffles K      controls for each target (default 1)\n"
+                          "      --shuffles K      controls for each target (default 1, at most 1000)\n"
                           "      --seed N          seed of the controls (default 1): the same seed, the\n"
                           "                        same controls\n"
                           "      --control-out FILE  write the controls used to FILE: FASTA, or BED of\n"
@@ -75,9 +79,11 @@ command_line parse_options(int argc, char** argv) {
         return scan_long_options(more);
     }();
     command_line line;
+    std::set<int> seen;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, (std::string(":") + scan_short_options).c_str(), long_options.data(), nullptr)) != -1) {
+        if (!repeatable_scan_option(c)) refuse_repeat(program, c, long_options.data(), {}, seen);
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
         switch (c) {
@@ -86,10 +92,10 @@ command_line parse_options(int argc, char** argv) {
             line.controls_from = background_of_option(program, optarg);
             break;
         case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1);
+            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
             break;
         case seed_option:
-            line.seed = whole_option(program, "--seed", optarg, 0);
+            line.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
             break;
         case control_out_option:
             line.control_out = optarg;
@@ -117,12 +123,15 @@ command_line parse_options(int argc, char** argv) {
     from_stdin += line.regions.regions == "-";
     for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    std::vector<std::string> inputs = line.scan.motif_files;
+    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome});
+    refuse_output_over_input(program, inputs, {line.control_out, line.html});
     return line;
 }
 
 // Per motif, which records hold a site: a bit per record, set from any thread.
 struct site_bits {
-    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(motifs * words) {
+    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(checked_product(motifs, words)) {
         for (auto& word : bits) word.store(0, std::memory_order_relaxed);
     }
     void mark(std::size_t motif, std::uint64_t record) {
@@ -177,14 +186,16 @@ std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& mot
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
+    working_on("reading the motifs");
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     std::vector<sequence_record> targets, controls;
     std::string controls_text;
+    working_on("reading the targets and drawing the controls");
     if (!line.regions.regions.empty()) {
         region_records records;
         const control_drawing drawing{line.controls_from, line.shuffles, line.seed, 2, line.scan.settings.threads,
@@ -211,6 +222,7 @@ int main(int argc, char** argv) {
 
     // Targets then controls, one record index each: which hold a site of
     // which motif.
+    working_on("scanning");
     const std::uint64_t target_count = targets.size(), control_count = controls.size();
     site_bits hits(matrices.size(), target_count + control_count);
     std::size_t widest = 0;
@@ -238,6 +250,7 @@ int main(int argc, char** argv) {
     std::stable_sort(results.begin(), results.end(), [](const enrichment& a, const enrichment& b) { return a.log_p < b.log_p; });
 
     // The report first: a run that fails to write it prints no table.
+    working_on("writing the results");
     if (!line.html.empty()) {
         run_description run;
         const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.seed) + "), " +
@@ -263,4 +276,8 @@ int main(int argc, char** argv) {
             return 1;
     }
     return write_output(program, enrichment_table(results, motifs, target_count, control_count)) ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+    return guarded_main(program, [&] { return run(argc, argv); });
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,7 @@ const char* const usage =
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     enum { version_option = 1000, motif_option, out_dir_option, format_option, sites_option };
     static const option long_options[] = {{"output", required_argument, nullptr, 'o'},
                                           {"title", required_argument, nullptr, 't'},
@@ -63,9 +62,11 @@ int main(int argc, char** argv) {
     motif_reading reading;
     reading.max_width = max_logo_width;
     bool titled = false;
+    std::set<int> seen;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":o:t:h", long_options, nullptr)) != -1) {
+        refuse_repeat(program, c, long_options, {motif_option}, seen);
         switch (c) {
         case 'o':
             output = optarg;
@@ -85,19 +86,13 @@ int main(int argc, char** argv) {
         case format_option:
             reading.format = format_of_option(program, optarg);
             break;
-        case sites_option: {
-            char* end = nullptr;
-            reading.sites = std::strtod(optarg, &end);
-            if (*optarg == '\0' || *end != '\0' || !(reading.sites > 0) || !std::isfinite(reading.sites))
-                usage_error(program, std::string("option --sites: '") + optarg + "' is not a count above 0");
+        case sites_option:
+            reading.sites = sites_of_option(program, optarg);
             break;
-        }
         case 'h':
-            std::fputs(usage, stdout);
-            return 0;
+            print_and_exit(program, usage);
         case version_option:
-            std::printf("motif_logo %s\n", MOTIF_VERSION);
-            return 0;
+            print_and_exit(program, std::string(program) + " " + MOTIF_VERSION + "\n");
         default:
             option_error(program, c, argv);
         }
@@ -108,13 +103,17 @@ int main(int argc, char** argv) {
     if (!out_dir.empty() && titled) usage_error(program, "option --title names one logo, not those of --out-dir");
 
     const std::string path = argv[optind];
+    refuse_output_over_input(program, {path}, {output});
     std::vector<motif> motifs;
+    working_on("reading the motifs");
     if (!load_motifs(program, {path}, reading, wanted, motifs)) return 1;
+    working_on("drawing the logos");
     if (!out_dir.empty()) {
         if (::mkdir(out_dir.c_str(), 0777) != 0 && errno != EEXIST) {
             print_error(program, out_dir + ": " + std::strerror(errno));
             return 1;
         }
+        for (const motif& m : motifs) refuse_output_over_input(program, {path}, {out_dir + "/" + m.id + ".svg"});
         for (const motif& m : motifs)
             if (!write_file(program, out_dir + "/" + m.id + ".svg", logo_svg(m.scores, m.id))) return 1;
         return 0;
@@ -132,4 +131,10 @@ int main(int argc, char** argv) {
     const std::string svg = logo_svg(motifs[0].scores, titled ? title : motifs[0].id);
     if (!output.empty()) return write_file(program, output, svg) ? 0 : 1;
     return write_output(program, svg) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return guarded_main(program, [&] { return run(argc, argv); });
 }

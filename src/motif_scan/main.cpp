@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,11 @@ command_line parse_options(int argc, char** argv) {
         return scan_long_options(more);
     }();
     command_line line;
+    std::set<int> seen;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, (std::string(":") + scan_short_options).c_str(), long_options.data(), nullptr)) != -1) {
+        if (!repeatable_scan_option(c)) refuse_repeat(program, c, long_options.data(), {}, seen);
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
         if (c == list_option) {
@@ -143,21 +146,24 @@ bool scan_regions(const std::string& genome_path, const std::vector<genome_regio
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
 
     // Every motif is read before any output.
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
+    working_on("reading the motifs");
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     if (line.list) return list_motifs(motifs, matrices);
     genome_file genome;
     std::vector<genome_region> regions;
     if (!line.regions.regions.empty()) {
+        working_on("reading the regions");
         if (!load_regions(program, line.regions, genome, regions)) return 1;
         regions = merged_regions(genome, std::move(regions));
     }
     warn_unreachable(program, matrices, line.scan.wanted);
+    working_on("scanning");
 
     std::size_t widest = 0;
     for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
@@ -176,4 +182,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     return ok ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+    return guarded_main(program, [&] { return run(argc, argv); });
 }

@@ -23,7 +23,7 @@ const char* const scan_options_help =
     "  -p, --p-value P       sites of p-value at most P (default 1e-4)\n"
     "  -s, --score SCORE     sites of score at least SCORE instead\n"
     "      --strand S        both (default), + or -\n"
-    "  -j, --threads N       threads to scan with (default: all cores)\n"
+    "  -j, --threads N       threads to scan with (default: all cores, at most 64)\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
@@ -73,14 +73,9 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
             usage_error(program, std::string("option --strand: '") + value + "' is not both, + or -");
         }
         return true;
-    case 'j': {
-        const double n = number_option(program, "-j", value);
-        if (n < 1 || n != std::floor(n))
-            usage_error(program, std::string("option -j: '") + value + "' is not a whole number of at least 1");
-        // More threads than this only cost memory.
-        options.settings.threads = static_cast<unsigned>(std::min(n, 64.0));
+    case 'j':
+        options.settings.threads = threads_option(program, value);
         return true;
-    }
     case motif_option:
         options.motif_names.emplace_back(value);
         return true;
@@ -91,15 +86,15 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
         options.reading.sites = sites_of_option(program, value);
         return true;
     case 'h':
-        std::fputs(usage, stdout);
-        std::exit(0);
+        print_and_exit(program, usage);
     case version_option:
-        std::printf("%s %s\n", program, MOTIF_VERSION);
-        std::exit(0);
+        print_and_exit(program, std::string(program) + " " + MOTIF_VERSION + "\n");
     default:
         return false;
     }
 }
+
+bool repeatable_scan_option(int c) { return c == 'm' || c == motif_option; }
 
 void check_scan_options(const char* program, scan_options& options) {
     if (options.p_given && options.score_given) usage_error(program, "options -p and -s exclude each other");

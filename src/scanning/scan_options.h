@@ -33,6 +33,9 @@ inline constexpr int scan_long_option_base = 2000;
 // for -h, PROGRAM VERSION for --version.
 bool take_scan_option(const char* program, const char* usage, int c, const char* value, scan_options& options);
 
+// -m and --motif, which may be given several times.
+bool repeatable_scan_option(int c);
+
 // After the options: motifs given, -p and -s not both, the threads.
 void check_scan_options(const char* program, scan_options& options);
 
