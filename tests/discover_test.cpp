@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "discover.h"
 #include "helpers.h"
 #include "motif.h"
 #include "results.h"
@@ -234,6 +235,28 @@ TEST_F(DiscoverRun, FewTargetsAreJudgedOnAllAndGiveTheirMotif) {
     EXPECT_EQ(table[1].back(), "all");
     EXPECT_EQ(matched(r.out, dir / "source.jaspar").at("twenty").rfind("1-", 0), 0u);
     EXPECT_NE(read_file(dir / "report.html").find("too few to hold a tenth out"), std::string::npos);
+}
+
+// A tenth of the targets held out, rounded to the nearest (half up), and the
+// controls shuffled from them; of controls of their own, a tenth alike.
+TEST(DiscoverHeldOut, ATenthRoundedToTheNearest) {
+    const struct {
+        std::size_t targets, shuffles, own_controls, held_targets, held_controls;
+    } cases[] = {{99, 1, 0, 0, 0},    {100, 1, 0, 10, 10}, {104, 2, 0, 10, 20}, {105, 1, 0, 11, 11},
+                 {109, 3, 0, 11, 33}, {114, 0, 34, 11, 3}, {115, 0, 35, 12, 4}, {2005, 1, 0, 201, 201}, {1000, 0, 2005, 100, 201}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.targets) + " targets");
+        search_records records;
+        records.targets.resize(c.targets);
+        for (std::size_t i = 0; i < c.targets * c.shuffles; ++i) records.source.push_back(static_cast<std::int64_t>(i / c.shuffles));
+        records.source.resize(records.source.size() + c.own_controls, -1);
+        records.controls.resize(records.source.size());
+        std::vector<bool> targets, controls;
+        pick_held_out(records, 3, targets, controls);
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), true), static_cast<long>(c.held_targets));
+        EXPECT_EQ(std::count(controls.begin(), controls.end(), true), static_cast<long>(c.held_controls));
+        for (std::size_t i = 0; i < c.targets * c.shuffles; ++i) EXPECT_EQ(controls[i], targets[i / c.shuffles]) << i;
+    }
 }
 
 // The motifs as written read back, through the MEME reader, to the scores
