@@ -16,6 +16,8 @@
 #include "helpers.h"
 #include "motif.h"
 #include "results.h"
+#include "scanning.h"
+#include "sites.h"
 #include "report_page.h"
 #include "run_command.h"
 
@@ -256,6 +258,31 @@ TEST(DiscoverHeldOut, ATenthRoundedToTheNearest) {
         EXPECT_EQ(std::count(targets.begin(), targets.end(), true), static_cast<long>(c.held_targets));
         EXPECT_EQ(std::count(controls.begin(), controls.end(), true), static_cast<long>(c.held_controls));
         for (std::size_t i = 0; i < c.targets * c.shuffles; ++i) EXPECT_EQ(controls[i], targets[i / c.shuffles]) << i;
+    }
+}
+
+// Every position of every site found is masked, on either strand, where
+// sites overlap and at the records' ends; nothing else is.
+TEST(DiscoverMasking, EveryPositionOfEverySiteAndNothingElse) {
+    std::mt19937_64 random(12);
+    for (const std::size_t width : {3, 8, 21}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        std::vector<sequence_record> records(40);
+        for (sequence_record& r : records)
+            for (std::size_t i = 0, length = width + random() % 60; i < length; ++i) r.positions += "ACGTN"[random() % 41 / 10];
+        motif m;
+        for (std::size_t p = 0; p < width; ++p) m.scores.push_back(scores_from_counts({1, 1, 1, static_cast<double>(3 + random() % 9)}));
+        const std::vector<record_site> sites = find_sites(record_batches(records, max_discover_width), {prepare_matrix(m, {false, 0.2})}, 2)[0];
+        ASSERT_GT(sites.size(), records.size());
+        std::vector<std::vector<bool>> covered;
+        for (const sequence_record& r : records) covered.emplace_back(r.positions.size());
+        for (const record_site& s : sites)
+            for (std::size_t i = 0; i < width; ++i) covered[s.record][s.start + i] = true;
+        std::vector<sequence_record> masked = records;
+        mask_sites(masked, sites, width);
+        for (std::size_t r = 0; r < records.size(); ++r)
+            for (std::size_t i = 0; i < records[r].positions.size(); ++i)
+                EXPECT_EQ(masked[r].positions[i], covered[r][i] ? 'N' : records[r].positions[i]) << "record " << r << " at " << i;
     }
 }
 

@@ -551,11 +551,7 @@ discovery discover_motifs(const search_records& records, const discover_settings
 
         // Its sites masked, so that the next round finds another motif.
         const record_batches batches(train.records, max_discover_width);
-        const std::vector<std::vector<record_site>> sites = find_sites(batches, {written}, settings.threads);
-        for (const record_site& s : sites[0]) {
-            std::string& positions = train.records[s.record].positions;
-            std::fill(positions.begin() + s.start, positions.begin() + s.start + static_cast<std::ptrdiff_t>(written.width), 'N');
-        }
+        mask_sites(train.records, find_sites(batches, {written}, settings.threads)[0], written.width);
     }
     return result;
 }
