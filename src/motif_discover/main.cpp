@@ -64,6 +64,9 @@ const char* const usage =
     "                        the regions drawn with --background gc\n"
     "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
     "                        PREFIX_controls.fa\n"
+    "      --null-searches N with fewer than 100 targets, calibrate the p-values by N\n"
+    "                        searches of shuffled targets (default 50; 0 to 1000;\n"
+    "                        0: uncalibrated)\n"
     "      --tsv FILE        write a table of the motifs and their numbers to FILE\n"
     "      --compare DB      name each motif by its best matches among the motifs\n"
     "                        of DB (any motif file); repeat for several\n"
@@ -85,7 +88,8 @@ struct command_line {
 command_line parse_options(int argc, char** argv) {
     enum {
         version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
-        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option
+        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option,
+        null_searches_option
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> all = region_long_options();
@@ -98,6 +102,7 @@ command_line parse_options(int argc, char** argv) {
                                           {"seed", required_argument, nullptr, seed_option},
                                           {"control-out", required_argument, nullptr, control_out_option},
                                           {"held-out", required_argument, nullptr, held_out_option},
+                                          {"null-searches", required_argument, nullptr, null_searches_option},
                                           {"tsv", required_argument, nullptr, tsv_option},
                                           {"compare", required_argument, nullptr, compare_option},
                                           {"html", required_argument, nullptr, html_option},
@@ -142,6 +147,7 @@ command_line parse_options(int argc, char** argv) {
         case kmer_option:
             line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2);
             if (line.kmer > 3) usage_error(program, std::string("option --shuffle-kmer: '") + optarg + "' is not 2 or 3");
+            line.settings.shuffle_kmer = line.kmer;
             break;
         case seed_option:
             line.settings.seed = whole_option(program, "--seed", optarg, 0);
@@ -151,6 +157,11 @@ command_line parse_options(int argc, char** argv) {
             break;
         case held_out_option:
             file_name("--held-out", line.held_out);
+            break;
+        case null_searches_option:
+            line.settings.null_searches = whole_option(program, "--null-searches", optarg, 0);
+            if (line.settings.null_searches > max_null_searches)
+                usage_error(program, std::string("option --null-searches: '") + optarg + "' is above " + std::to_string(max_null_searches));
             break;
         case tsv_option:
             file_name("--tsv", line.tsv);
@@ -328,7 +339,8 @@ int main(int argc, char** argv) {
             {"targets", targets + ": " + std::to_string(records.targets.size()) + " records"},
             {"controls", controls + ": " + std::to_string(records.controls.size()) + " records"},
             {"judged on", found.held_out ? "a tenth of the records, held out of the search (seed " + std::to_string(line.settings.seed) + ")"
-                                         : "all records: too few targets to hold any out"},
+                         : found.null_searches ? calibration_of(found) + " (seed " + std::to_string(line.settings.seed) + ")"
+                                               : "all records: too few targets to hold any out"},
             {"search", limits}};
         if (short_targets || short_controls)
             settings.push_back({"skipped", std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
