@@ -24,7 +24,8 @@ struct discover_settings {
     std::size_t null_searches = 50;
 };
 
-inline constexpr std::size_t max_null_searches = 1000;
+// Fewer null searches than this are too few to fit a distribution to.
+inline constexpr std::size_t least_null_searches = 10, max_null_searches = 1000;
 
 inline constexpr std::size_t max_discover_width = 30;
 

@@ -65,8 +65,8 @@ const char* const usage =
     "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
     "                        PREFIX_controls.fa\n"
     "      --null-searches N with fewer than 100 targets, calibrate the p-values by N\n"
-    "                        searches of shuffled targets (default 50; 0 to 1000;\n"
-    "                        0: uncalibrated)\n"
+    "                        searches of shuffled targets (default 50; 10 to 1000,\n"
+    "                        or 0: uncalibrated)\n"
     "      --tsv FILE        write a table of the motifs and their numbers to FILE\n"
     "      --compare DB      name each motif by its best matches among the motifs\n"
     "                        of DB (any motif file); repeat for several\n"
@@ -160,8 +160,10 @@ command_line parse_options(int argc, char** argv) {
             break;
         case null_searches_option:
             line.settings.null_searches = whole_option(program, "--null-searches", optarg, 0);
-            if (line.settings.null_searches > max_null_searches)
-                usage_error(program, std::string("option --null-searches: '") + optarg + "' is above " + std::to_string(max_null_searches));
+            if (line.settings.null_searches > max_null_searches ||
+                (line.settings.null_searches > 0 && line.settings.null_searches < least_null_searches))
+                usage_error(program, std::string("option --null-searches: '") + optarg + "' is not 0 nor from " +
+                                         std::to_string(least_null_searches) + " to " + std::to_string(max_null_searches));
             break;
         case tsv_option:
             file_name("--tsv", line.tsv);
