@@ -586,8 +586,9 @@ discovery searched(const search_records& records, const discover_settings& setti
     return result;
 }
 
-}  // namespace
-
+// The null searches' best scores (-log p of their first motif), in the
+// order of their seeds: the same search on shuffles of the targets (their
+// trinucleotides kept) against shuffles of those, as many as the controls.
 std::vector<double> null_search_scores(const search_records& records, const discover_settings& settings) {
     // Only the best score of each is wanted: its first motif, whatever its
     // E-value; the searches themselves spread over the threads.
@@ -616,6 +617,9 @@ std::vector<double> null_search_scores(const search_records& records, const disc
     return scores;
 }
 
+// The p-value of a motif of score `score` (-log p) among searches whose best
+// scores were `nulls`, by the extreme-value (Gumbel) distribution fitted to
+// them by moments: its log.
 double log_p_among(const std::vector<double>& nulls, double score) {
     const double n = static_cast<double>(nulls.size());
     const double mean = std::accumulate(nulls.begin(), nulls.end(), 0.0) / n;
@@ -628,6 +632,8 @@ double log_p_among(const std::vector<double>& nulls, double score) {
     // 1 - exp(-exp(-z)), which is exp(-z) where that is below the doubles.
     return z > 700 ? -z : std::log(-std::expm1(-std::exp(-z)));
 }
+
+}  // namespace
 
 discovery discover_motifs(const search_records& records, const discover_settings& settings,
                           const std::function<void(const found_motif&, std::size_t rank)>& found) {

@@ -65,17 +65,9 @@ inline constexpr std::size_t least_to_hold_out = 100;
 // them); none where the targets are fewer than least_to_hold_out.
 void pick_held_out(const search_records& records, std::uint64_t seed, std::vector<bool>& targets, std::vector<bool>& controls);
 
-// The null searches' best scores (-log p of their first motif), in the
-// order of their seeds: the same search on shuffles of the targets (their
-// trinucleotides kept) against shuffles of those, as many as the controls.
-std::vector<double> null_search_scores(const search_records& records, const discover_settings& settings);
-
-// The p-value of a motif of score `score` (-log p) among searches whose best
-// scores were `nulls`, by the extreme-value (Gumbel) distribution fitted to
-// them by moments: its log.
-double log_p_among(const std::vector<double>& nulls, double score);
-
 // Finds the motifs. `found` is called with each motif as it is judged.
+// Where none are held out, each motif's p-value is that of its score among
+// the best of settings.null_searches searches of the targets shuffled.
 discovery discover_motifs(const search_records& records, const discover_settings& settings,
                           const std::function<void(const found_motif&, std::size_t rank)>& found);
 
