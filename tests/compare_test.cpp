@@ -1,8 +1,9 @@
 // Comparing motifs: the tails of the null model by transforms against the
 // dense convolution, the dense convolution against every draw counted, the
 // coarse bounds around the exact tails, the fast comparison against the
-// plain one on generated motifs, and both against the definition worked out
-// here from scratch.
+// plain one on generated motifs, both against the definition worked out
+// here from scratch, and the correction for the alignments tried down to
+// tails below the range of doubles.
 #include <gtest/gtest.h>
 
 #include <algorithm>
