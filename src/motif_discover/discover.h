@@ -53,7 +53,7 @@ struct search_records {
 struct discovery {
     std::vector<found_motif> motifs;  // those of E-value at most the limit, best first
     bool held_out = false;            // judged on held-out records (else on all)
-    std::size_t null_searches = 50;    // that calibrated the p-values, where none were held out
+    std::size_t null_searches = 0;    // that calibrated the p-values, where none were held out
     std::vector<bool> target_held_out, control_held_out;
 };
 
