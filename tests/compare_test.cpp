@@ -1,8 +1,9 @@
 // Comparing motifs: the tails of the null model by transforms against the
 // dense convolution, the dense convolution against every draw counted, the
 // coarse bounds around the exact tails, the fast comparison against the
-// plain one on generated motifs, and both against the definition worked out
-// here from scratch.
+// plain one on generated motifs, both against the definition worked out
+// here from scratch, and the correction for the alignments tried down to
+// tails below the range of doubles.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -394,6 +395,43 @@ TEST(Compare, TiesGoToTheLargerOverlapThenPlusThenTheSmallerOffset) {
         EXPECT_EQ(matches[0][0].offset, c.offset) << c.query << " " << c.target;
         EXPECT_FALSE(matches[0][0].minus) << c.query << " " << c.target;
         EXPECT_EQ(matches[0][0].log_p, 0) << c.query << " " << c.target;
+    }
+}
+
+// A motif against itself among long motifs: its best alignment (itself,
+// whole) has the same tail whatever the least overlap, but the overlap sets
+// how many alignments were tried, and the p-value is corrected for them:
+// 1 - (1 - p)^A, which is A p once p is tiny, down to tails far below the
+// range of doubles.
+TEST(Compare, TheCorrectionForAlignmentsTriedHoldsInTheDeepestTails) {
+    std::mt19937_64 random(100);
+    const auto long_motif = [&](std::size_t width) {
+        motif m;
+        for (std::size_t p = 0; p < width; ++p) {
+            std::array<double, 4> counts;
+            for (double& c : counts) c = static_cast<double>(1 + random() % 60);
+            m.scores.push_back(scores_from_counts(counts));
+        }
+        return m;
+    };
+    for (const std::size_t width : {20, 100}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        std::vector<motif> database = {long_motif(width)};
+        for (int m = 0; m < 9; ++m) database.push_back(long_motif(100 - m));
+        compare_settings settings;
+        settings.min_overlap = width;  // the two whole alignments only
+        const double whole = compare_motifs({database[0]}, database, settings)[0][0].log_p;
+        for (const std::size_t overlap : {1, 30}) {
+            settings.min_overlap = std::min(overlap, width);
+            const motif_match self = compare_motifs({database[0]}, database, settings)[0][0];
+            ASSERT_EQ(self.target, 0u);
+            EXPECT_EQ(self.offset, 0);
+            const double tries = 2.0 * static_cast<double>(2 * width - 2 * settings.min_overlap + 1);
+            EXPECT_NEAR(self.log_p - whole, std::log(tries / 2), 1e-6) << "overlap " << overlap << ", log p " << whole;
+        }
+        if (width == 100) {
+            EXPECT_LT(whole, -690);  // the tails the correction is worked out apart for
+        }
     }
 }
 

@@ -3,8 +3,10 @@
 // source by motif_compare, for widths 8 to 20 and a weak middle; two planted
 // together come out as two; nothing comes out of random sequence; the
 // held-out numbers are motif_enrich's for the motif as written; the same
-// output for every thread count and seed; few targets judged on all; the
-// planted motifs of the shipped fly promoters found; and every error path.
+// output for every thread count and seed; few targets judged on all, their
+// p-values calibrated by null searches; the held-out tenth rounded to the
+// nearest; every position of every site masked; the planted motifs of the
+// shipped fly promoters found; and every error path.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "discover.h"
 #include "helpers.h"
 #include "motif.h"
 #include "results.h"
+#include "scanning.h"
+#include "sites.h"
 #include "report_page.h"
 #include "run_command.h"
 
@@ -231,9 +236,111 @@ TEST_F(DiscoverRun, FewTargetsAreJudgedOnAllAndGiveTheirMotif) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto table = rows(read_file(dir / "found.tsv"));
     ASSERT_GE(table.size(), 2u);
-    EXPECT_EQ(table[1].back(), "all");
+    EXPECT_EQ(table[1].back(), "all records, calibrated by 50 null searches");
     EXPECT_EQ(matched(r.out, dir / "source.jaspar").at("twenty").rfind("1-", 0), 0u);
     EXPECT_NE(read_file(dir / "report.html").find("too few to hold a tenth out"), std::string::npos);
+}
+
+// A tenth of the targets held out, rounded to the nearest (half up), and the
+// controls shuffled from them; of controls of their own, a tenth alike.
+TEST(DiscoverHeldOut, ATenthRoundedToTheNearest) {
+    const struct {
+        std::size_t targets, shuffles, own_controls, held_targets, held_controls;
+    } cases[] = {{99, 1, 0, 0, 0},    {100, 1, 0, 10, 10}, {104, 2, 0, 10, 20}, {105, 1, 0, 11, 11},
+                 {109, 3, 0, 11, 33}, {114, 0, 34, 11, 3}, {115, 0, 35, 12, 4}, {2005, 1, 0, 201, 201}, {1000, 0, 2005, 100, 201}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.targets) + " targets");
+        search_records records;
+        records.targets.resize(c.targets);
+        for (std::size_t i = 0; i < c.targets * c.shuffles; ++i) records.source.push_back(static_cast<std::int64_t>(i / c.shuffles));
+        records.source.resize(records.source.size() + c.own_controls, -1);
+        records.controls.resize(records.source.size());
+        std::vector<bool> targets, controls;
+        pick_held_out(records, 3, targets, controls);
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), true), static_cast<long>(c.held_targets));
+        EXPECT_EQ(std::count(controls.begin(), controls.end(), true), static_cast<long>(c.held_controls));
+        for (std::size_t i = 0; i < c.targets * c.shuffles; ++i) EXPECT_EQ(controls[i], targets[i / c.shuffles]) << i;
+    }
+}
+
+// Every position of every site found is masked, on either strand, where
+// sites overlap and at the records' ends; nothing else is.
+TEST(DiscoverMasking, EveryPositionOfEverySiteAndNothingElse) {
+    std::mt19937_64 random(12);
+    for (const std::size_t width : {3, 8, 21}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        std::vector<sequence_record> records(40);
+        for (sequence_record& r : records)
+            for (std::size_t i = 0, length = width + random() % 60; i < length; ++i) r.positions += "ACGTN"[random() % 41 / 10];
+        motif m;
+        for (std::size_t p = 0; p < width; ++p) m.scores.push_back(scores_from_counts({1, 1, 1, static_cast<double>(3 + random() % 9)}));
+        const std::vector<record_site> sites = find_sites(record_batches(records, max_discover_width), {prepare_matrix(m, {false, 0.2})}, 2)[0];
+        ASSERT_GT(sites.size(), records.size());
+        std::vector<std::vector<bool>> covered;
+        for (const sequence_record& r : records) covered.emplace_back(r.positions.size());
+        for (const record_site& s : sites)
+            for (std::size_t i = 0; i < width; ++i) covered[s.record][s.start + i] = true;
+        std::vector<sequence_record> masked = records;
+        mask_sites(masked, sites, width);
+        for (std::size_t r = 0; r < records.size(); ++r)
+            for (std::size_t i = 0; i < records[r].positions.size(); ++i)
+                EXPECT_EQ(masked[r].positions[i], covered[r][i] ? 'N' : records[r].positions[i]) << "record " << r << " at " << i;
+    }
+}
+
+// Too few targets to hold any out: each motif's p-value is its score's
+// among the null searches' best, so the best motif of a random set is not
+// of E <= 0.05 (uncalibrated, it reached 1e-4), while a motif planted once
+// in each of twenty records still comes first; the same for any threads;
+// and with no null searches, the search's own p-values, said to be so.
+TEST_F(DiscoverRun, FewTargetsAreCalibratedByNullSearches) {
+    std::mt19937_64 random(99);
+    const counts source = generated_motif(random, 12, false);
+    write_file(dir / "source.jaspar", jaspar_of("planted", source));
+    // Narrower motifs and fewer null searches make cheaper runs (the test
+    // runs under sanitizers too).
+    const struct {
+        std::size_t records;
+        double share;
+        const char* threads;
+        const char* maxw;
+        const char* null_searches;
+    } cases[] = {{20, 0, "1", "10", "20"}, {20, 0, "3", "10", "20"}, {20, 0, "2", "10", "0"},
+                 {45, 0, "2", "10", "20"}, {20, 1, "2", "15", "50"}};
+    std::string last_table;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(std::to_string(c.records) + " records, share " + std::to_string(c.share) + ", -j " + c.threads + ", --maxw " + c.maxw);
+        const bool again = i > 0 && cases[i - 1].records == c.records && cases[i - 1].share == c.share &&
+                           std::string(cases[i - 1].null_searches) == c.null_searches;
+        const bool same_set = i > 0 && cases[i - 1].records == c.records && cases[i - 1].share == c.share;
+        if (!same_set) write_file(dir / "targets.fa", planted_fasta(random, c.records, 100, {{source, c.share}}));
+        // Of a random set, its best motif whatever its E-value.
+        std::vector<std::string> args = {"-j", c.threads, "--maxw", c.maxw, "--null-searches", c.null_searches,
+                                         "--tsv", dir / "found.tsv", dir / "targets.fa"};
+        if (c.share == 0) args.insert(args.begin(), {"--nmotifs", "1", "--evalue", "1e300"});
+        const command_result r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string tsv = read_file(dir / "found.tsv");
+        const auto table = rows(tsv);
+        ASSERT_GE(table.size(), 2u);
+        // None: the search's own p-values, as they were.
+        if (std::string(c.null_searches) == "0") {
+            EXPECT_EQ(table[1].back(), "all");
+            continue;
+        }
+        EXPECT_EQ(table[1].back(), std::string("all records, calibrated by ") + c.null_searches + " null searches");
+        if (c.share == 0) {
+            EXPECT_GT(std::stod(table[1][16]), 0.05) << tsv;
+        } else {
+            EXPECT_LE(std::stod(table[1][16]), 0.05) << tsv;
+            EXPECT_EQ(matched(r.out, dir / "source.jaspar").at("planted").rfind("1-", 0), 0u) << r.out;
+        }
+        if (again) {
+            EXPECT_EQ(tsv, last_table);
+        }
+        last_table = tsv;
+    }
 }
 
 // The motifs as written read back, through the MEME reader, to the scores
@@ -289,6 +396,8 @@ TEST_F(DiscoverRun, ErrorsAndUsage) {
         {{"--minw", "12", "--maxw", "10", dir / "targets.fa"}, 2, "--minw 12 is above --maxw 10 (try 'motif_discover --help')"},
         {{"--evalue", "0", dir / "targets.fa"}, 2, "option --evalue: '0' is not above 0 (try 'motif_discover --help')"},
         {{"--shuffle-kmer", "4", dir / "targets.fa"}, 2, "option --shuffle-kmer: '4' is not 2 or 3 (try 'motif_discover --help')"},
+        {{"--null-searches", "1001", dir / "targets.fa"}, 2, "option --null-searches: '1001' is not 0 nor from 10 to 1000 (try 'motif_discover --help')"},
+        {{"--null-searches", "9", dir / "targets.fa"}, 2, "option --null-searches: '9' is not 0 nor from 10 to 1000 (try 'motif_discover --help')"},
         {{"--nmotifs", "0", dir / "targets.fa"}, 2, "option --nmotifs: '0' is not a whole number of at least 1 (try 'motif_discover --help')"},
         {{"-", "-"}, 2, "standard input can hold only one of the files (try 'motif_discover --help')"},
         {{"--tsv", "", dir / "targets.fa"}, 2, "option --tsv: the file name is empty (try 'motif_discover --help')"},

@@ -10,7 +10,15 @@
 
 namespace {
 
-long double log_choose(long double n, long double k) { return std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1); }
+// lgamma also sets the global signgam, a data race where tests run on
+// several threads at once (motif_discover's null searches); its reentrant
+// form does not.
+long double log_gamma(long double x) {
+    int sign;
+    return lgammal_r(x, &sign);
+}
+
+long double log_choose(long double n, long double k) { return log_gamma(n + 1) - log_gamma(k + 1) - log_gamma(n - k + 1); }
 
 }  // namespace
 

@@ -24,8 +24,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
+#include <unordered_map>
 
 #include "bases.h"
+#include "kernels.h"
+#include "parallel_for.h"
 #include "motif.h"
 #include "scanning.h"
 #include "shuffle.h"
@@ -71,8 +74,12 @@ std::uint32_t canonical(std::uint32_t code, std::size_t length) { return std::mi
 void count_words(const std::vector<sequence_record>& records, std::size_t from, std::size_t to, std::size_t length,
                  bool mismatches, std::vector<std::uint32_t>& counts) {
     counts.assign(std::size_t{1} << (2 * length), 0);
-    std::vector<std::uint32_t> last(counts.size(), UINT32_MAX);  // the last record counted for a word
-    std::vector<std::uint32_t> seen(counts.size(), UINT32_MAX);  // the last record a word was read in
+    // Kept from call to call: tables this large, made afresh, are mapped
+    // afresh, and the page faults cost small searches (the null searches)
+    // more than their counting.
+    thread_local std::vector<std::uint32_t> last, seen;
+    last.assign(counts.size(), UINT32_MAX);  // the last record counted for a word
+    seen.assign(counts.size(), UINT32_MAX);  // the last record a word was read in
     std::vector<std::uint32_t> words;
     const std::uint32_t mask = static_cast<std::uint32_t>(counts.size() - 1);
     const auto count = [&](std::uint32_t word, std::size_t r) {
@@ -156,7 +163,8 @@ constexpr std::size_t least_for_mismatches = 7;
 void count_gapped_words(const std::vector<sequence_record>& records, std::size_t from, std::size_t to, std::size_t gaps,
                         std::vector<std::uint32_t>& counts) {
     counts.assign(gaps << 16, 0);
-    std::vector<std::uint32_t> last(counts.size(), UINT32_MAX);
+    thread_local std::vector<std::uint32_t> last;  // kept as count_words keeps its own
+    last.assign(counts.size(), UINT32_MAX);
     std::vector<int> quads;  // each position's word of 4 bases, or -1
     for (std::size_t r = from; r < to; ++r) {
         const std::string& positions = records[r].positions;
@@ -223,7 +231,8 @@ count_matrix gapped_matrix(std::size_t at) {
 // 10 or more) gapped words.
 std::vector<count_matrix> seeds(const training& train, std::size_t length, std::size_t max_width) {
     const bool mismatches = length >= least_for_mismatches;
-    std::vector<std::uint32_t> near_targets, near_controls, in_targets, in_controls;
+    // Kept from call to call, as count_words keeps its tables.
+    thread_local std::vector<std::uint32_t> near_targets, near_controls, in_targets, in_controls;
     count_words(train.records, 0, train.targets, length, mismatches, near_targets);
     count_words(train.records, train.targets, train.records.size(), length, mismatches, near_controls);
     if (mismatches) {
@@ -235,22 +244,30 @@ std::vector<count_matrix> seeds(const training& train, std::size_t length, std::
     }
     const auto nt = static_cast<std::uint64_t>(train.targets), nc = static_cast<std::uint64_t>(train.controls);
     const double control_scale = nc ? static_cast<double>(nt) / static_cast<double>(nc) : 0;
+    // Most words share their counts with many others, and Fisher's test is
+    // most of the time a small search takes (the null searches are many).
+    std::unordered_map<std::uint64_t, double> tests;
+    const auto tail = [&](std::uint64_t t, std::uint64_t c) {
+        const auto [at, fresh] = tests.try_emplace(t << 32 | c);
+        if (fresh) at->second = log_upper_tail(t, nt, t + c, nt + nc);
+        return at->second;
+    };
     // Each candidate: its log p, its kind (0 ungapped, 1 gapped) and code.
     std::vector<std::tuple<double, int, std::size_t>> enriched;
     for (std::uint32_t word = 0; word < near_targets.size(); ++word) {
         const std::uint64_t t = near_targets[word], c = near_controls[word];
         if (t < 2 || t * nc <= c * nt || canonical(word, length) != word || tandem_repeat(bases_of(word, length))) continue;
-        enriched.emplace_back(log_upper_tail(t, nt, t + c, nt + nc), 0, word);
+        enriched.emplace_back(tail(t, c), 0, word);
     }
     const std::size_t gaps = length == 8 && max_width >= 10 ? std::min<std::size_t>(7, max_width - 8) : 0;
     if (gaps > 0) {
-        std::vector<std::uint32_t> gapped_targets, gapped_controls;
+        thread_local std::vector<std::uint32_t> gapped_targets, gapped_controls;
         count_gapped_words(train.records, 0, train.targets, gaps, gapped_targets);
         count_gapped_words(train.records, train.targets, train.records.size(), gaps, gapped_controls);
         for (std::size_t at = 0; at < gapped_targets.size(); ++at) {
             const std::uint64_t t = gapped_targets[at], c = gapped_controls[at];
             if (t < 2 || t * nc <= c * nt || tandem_repeat(bases_of(at & 0xffff, 8))) continue;
-            enriched.emplace_back(log_upper_tail(t, nt, t + c, nt + nc), 1, at);
+            enriched.emplace_back(tail(t, c), 1, at);
         }
     }
     const std::size_t kept = std::min(seeds_refined, enriched.size());
@@ -302,10 +319,13 @@ motif as_motif(const count_matrix& counts) {
     return m;
 }
 
+// For the loops find_sites runs: the filter tables of the others would
+// double the time a matrix takes to prepare, which every round pays for
+// each seed.
 scan_matrix prepared(const std::vector<std::array<double, 4>>& scores, double site_p) {
     motif m;
     m.scores = scores;
-    return prepare_matrix(m, {false, site_p});
+    return prepare_matrix(m, {false, site_p}, &best_kernels());
 }
 
 // The next counts: each target record's best site of p-value at most
@@ -415,8 +435,12 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
             }
             // The window of the same width that holds most information
             // in the sites widened by `grow`: it slides towards the motif.
-            c.current = trimmed(counts_of_sites(train, sites[k], c.current.size(), choice.site_p), c.current.size(),
-                                c.current.size());
+            count_matrix next = trimmed(counts_of_sites(train, sites[k], c.current.size(), choice.site_p), c.current.size(),
+                                        c.current.size());
+            // A matrix that gives itself again would only go on giving the
+            // same sites until its patience ran out.
+            if (next == c.current) c.active = false;
+            c.current = std::move(next);
         }
     }
     // Each refined matrix trimmed to its informative width, and its site
@@ -487,8 +511,13 @@ std::vector<std::array<double, 4>> scores_as_written(const std::vector<std::arra
     return scores;
 }
 
-discovery discover_motifs(const search_records& records, const discover_settings& settings,
-                          const std::function<void(const found_motif&, std::size_t rank)>& found) {
+namespace {
+
+// The search proper; `calibrated`, where given, makes each motif's log p on
+// the records judged on the one reported.
+discovery searched(const search_records& records, const discover_settings& settings,
+                   const std::function<double(double)>& calibrated,
+                   const std::function<void(const found_motif&, std::size_t rank)>& found) {
     discovery result;
     pick_held_out(records, settings.seed, result.target_held_out, result.control_held_out);
     result.held_out = std::find(result.target_held_out.begin(), result.target_held_out.end(), true) != result.target_held_out.end();
@@ -544,6 +573,7 @@ discovery discover_motifs(const search_records& records, const discover_settings
         m.controls_with = holding(all_with, m.targets, all.size());
         m.log_p = log_upper_tail(m.held_targets_with, m.held_targets, m.held_targets_with + m.held_controls_with,
                                  m.held_targets + m.held_controls);
+        if (calibrated) m.log_p = calibrated(m.log_p);
         m.log_e = m.log_p + std::log(static_cast<double>(rank));
         if (m.log_e > std::log(settings.evalue)) break;
         found(m, rank);
@@ -551,14 +581,65 @@ discovery discover_motifs(const search_records& records, const discover_settings
 
         // Its sites masked, so that the next round finds another motif.
         const record_batches batches(train.records, max_discover_width);
-        const std::vector<std::vector<record_site>> sites = find_sites(batches, {written}, settings.threads);
-        for (const record_site& s : sites[0]) {
-            std::string& positions = train.records[s.record].positions;
-            std::fill(positions.begin() + s.start, positions.begin() + s.start + static_cast<std::ptrdiff_t>(written.width), 'N');
-        }
+        mask_sites(train.records, find_sites(batches, {written}, settings.threads)[0], written.width);
     }
     return result;
 }
 
+// The null searches' best scores (-log p of their first motif), in the
+// order of their seeds: the same search on shuffles of the targets (their
+// trinucleotides kept) against shuffles of those, as many as the controls.
+std::vector<double> null_search_scores(const search_records& records, const discover_settings& settings) {
+    // Only the best score of each is wanted: its first motif, whatever its
+    // E-value; the searches themselves spread over the threads.
+    discover_settings first = settings;
+    first.motifs = 1;
+    first.evalue = INFINITY;
+    first.threads = 1;
+    const std::size_t targets = records.targets.size();
+    std::vector<double> scores(settings.null_searches);
+    parallel_for(scores.size(), settings.threads, [&](std::size_t i) {
+        const std::uint64_t seed = record_seed(settings.seed, i, 2);
+        search_records null;
+        for (std::size_t t = 0; t < targets; ++t) {
+            random_bits random(record_seed(seed, t, 0));
+            null.targets.push_back({records.targets[t].name, shuffled_record(records.targets[t].positions, 3, random)});
+        }
+        for (std::size_t c = 0; c < records.controls.size(); ++c) {
+            const std::size_t from = records.source[c] >= 0 ? static_cast<std::size_t>(records.source[c]) : c % targets;
+            random_bits random(record_seed(seed, c, 1));
+            null.controls.push_back({records.controls[c].name, shuffled_record(null.targets[from].positions, settings.shuffle_kmer, random)});
+            null.source.push_back(static_cast<std::int64_t>(from));
+        }
+        const discovery d = searched(null, first, nullptr, [](const found_motif&, std::size_t) {});
+        scores[i] = d.motifs.empty() ? 0 : -d.motifs[0].log_p;
+    });
+    return scores;
+}
 
+// The p-value of a motif of score `score` (-log p) among searches whose best
+// scores were `nulls`, by the extreme-value (Gumbel) distribution fitted to
+// them by moments: its log.
+double log_p_among(const std::vector<double>& nulls, double score) {
+    const double n = static_cast<double>(nulls.size());
+    const double mean = std::accumulate(nulls.begin(), nulls.end(), 0.0) / n;
+    double squares = 0;
+    for (const double x : nulls) squares += (x - mean) * (x - mean);
+    // Nulls all alike leave no spread to fit: a narrow one stands in.
+    const double scale = std::max(1e-3, std::sqrt(squares / (n - 1)) * std::sqrt(6.0) / M_PI);
+    const double location = mean - 0.5772156649015329 * scale;
+    const double z = (score - location) / scale;
+    // 1 - exp(-exp(-z)), which is exp(-z) where that is below the doubles.
+    return z > 700 ? -z : std::log(-std::expm1(-std::exp(-z)));
+}
 
+}  // namespace
+
+discovery discover_motifs(const search_records& records, const discover_settings& settings,
+                          const std::function<void(const found_motif&, std::size_t rank)>& found) {
+    if (records.targets.size() >= least_to_hold_out || settings.null_searches == 0) return searched(records, settings, nullptr, found);
+    const std::vector<double> nulls = null_search_scores(records, settings);
+    discovery result = searched(records, settings, [&](double log_p) { return log_p_among(nulls, -log_p); }, found);
+    result.null_searches = nulls.size();
+    return result;
+}

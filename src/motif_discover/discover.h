@@ -16,9 +16,16 @@ struct discover_settings {
     std::size_t min_width = 8, max_width = 15;  // from 3 to max_discover_width
     std::size_t motifs = 10;                    // found at most
     double evalue = 0.05;                       // a motif judged above this ends the search
-    std::uint64_t seed = 1;                     // picks the records held out
+    std::uint64_t seed = 1;                     // picks the records held out, and seeds the null searches
     unsigned threads = 1;
+    std::size_t shuffle_kmer = 3;               // k-mers the null searches' controls keep of their targets
+    // Searches of shuffled targets that calibrate the p-values where none
+    // are held out; 0 leaves them uncalibrated (and optimistic).
+    std::size_t null_searches = 50;
 };
+
+// Fewer null searches than this are too few to fit a distribution to.
+inline constexpr std::size_t least_null_searches = 10, max_null_searches = 1000;
 
 inline constexpr std::size_t max_discover_width = 30;
 
@@ -31,7 +38,9 @@ struct found_motif {
     // Records with a site: held out (or, where none are, all) and all.
     std::uint64_t held_targets_with = 0, held_targets = 0, held_controls_with = 0, held_controls = 0;
     std::uint64_t targets_with = 0, targets = 0, controls_with = 0, controls = 0;
-    double log_p = 0, log_e = 0;  // Fisher's test on the records judged on; E = p x motifs tried
+    // Fisher's test on the records judged on, or where none are held out its
+    // p-value among the null searches' best; E = p x motifs tried.
+    double log_p = 0, log_e = 0;
 };
 
 // The records of a search: targets and controls, and for each control the
@@ -44,6 +53,7 @@ struct search_records {
 struct discovery {
     std::vector<found_motif> motifs;  // those of E-value at most the limit, best first
     bool held_out = false;            // judged on held-out records (else on all)
+    std::size_t null_searches = 0;    // that calibrated the p-values, where none were held out
     std::vector<bool> target_held_out, control_held_out;
 };
 
@@ -56,6 +66,8 @@ inline constexpr std::size_t least_to_hold_out = 100;
 void pick_held_out(const search_records& records, std::uint64_t seed, std::vector<bool>& targets, std::vector<bool>& controls);
 
 // Finds the motifs. `found` is called with each motif as it is judged.
+// Where none are held out, each motif's p-value is that of its score among
+// the best of settings.null_searches searches of the targets shuffled.
 discovery discover_motifs(const search_records& records, const discover_settings& settings,
                           const std::function<void(const found_motif&, std::size_t rank)>& found);
 

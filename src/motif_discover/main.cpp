@@ -69,6 +69,9 @@ const char* const usage =
     "                        the regions drawn with --background gc\n"
     "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
     "                        PREFIX_controls.fa\n"
+    "      --null-searches N with fewer than 100 targets, calibrate the p-values by N\n"
+    "                        searches of shuffled targets (default 50; 10 to 1000,\n"
+    "                        or 0: uncalibrated)\n"
     "      --tsv FILE        write a table of the motifs and their numbers to FILE\n"
     "      --compare DB      name each motif by its best matches among the motifs\n"
     "                        of DB (any motif file); repeat for several\n"
@@ -95,7 +98,8 @@ std::string held_out_path(const command_line& line, const char* kind) {
 command_line parse_options(int argc, char** argv) {
     enum {
         version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
-        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option
+        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option,
+        null_searches_option
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> all = region_long_options();
@@ -108,6 +112,7 @@ command_line parse_options(int argc, char** argv) {
                                           {"seed", required_argument, nullptr, seed_option},
                                           {"control-out", required_argument, nullptr, control_out_option},
                                           {"held-out", required_argument, nullptr, held_out_option},
+                                          {"null-searches", required_argument, nullptr, null_searches_option},
                                           {"tsv", required_argument, nullptr, tsv_option},
                                           {"compare", required_argument, nullptr, compare_option},
                                           {"html", required_argument, nullptr, html_option},
@@ -154,6 +159,7 @@ command_line parse_options(int argc, char** argv) {
         case kmer_option:
             line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2, UINT64_MAX);
             if (line.kmer > 3) usage_error(program, std::string("option --shuffle-kmer: '") + optarg + "' is not 2 or 3");
+            line.settings.shuffle_kmer = line.kmer;
             break;
         case seed_option:
             line.settings.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
@@ -163,6 +169,13 @@ command_line parse_options(int argc, char** argv) {
             break;
         case held_out_option:
             file_name("--held-out", line.held_out);
+            break;
+        case null_searches_option:
+            line.settings.null_searches = whole_option(program, "--null-searches", optarg, 0);
+            if (line.settings.null_searches > max_null_searches ||
+                (line.settings.null_searches > 0 && line.settings.null_searches < least_null_searches))
+                usage_error(program, std::string("option --null-searches: '") + optarg + "' is not 0 nor from " +
+                                         std::to_string(least_null_searches) + " to " + std::to_string(max_null_searches));
             break;
         case tsv_option:
             file_name("--tsv", line.tsv);
@@ -342,7 +355,8 @@ int run(int argc, char** argv) {
             {"targets", targets + ": " + std::to_string(records.targets.size()) + " records"},
             {"controls", controls + ": " + std::to_string(records.controls.size()) + " records"},
             {"judged on", found.held_out ? "a tenth of the records, held out of the search (seed " + std::to_string(line.settings.seed) + ")"
-                                         : "all records: too few targets to hold any out"},
+                         : found.null_searches ? calibration_of(found) + " (seed " + std::to_string(line.settings.seed) + ")"
+                                               : "all records: too few targets to hold any out"},
             {"search", limits}};
         if (short_targets || short_controls)
             settings.push_back({"skipped", std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +

@@ -72,10 +72,14 @@ std::vector<std::string> columns_of(const discovery& found, std::size_t i) {
             fixed(m.log_p / std::log(10.0), 4),
             general_of_log(m.log_p),
             general_of_log(m.log_e),
-            found.held_out ? "held_out" : "all"};
+            found.held_out ? "held_out" : found.null_searches ? calibration_of(found) : "all"};
 }
 
 }  // namespace
+
+std::string calibration_of(const discovery& found) {
+    return "all records, calibrated by " + std::to_string(found.null_searches) + " null searches";
+}
 
 std::string identifier_of(const found_motif& m, std::size_t rank) { return std::to_string(rank) + "-" + consensus_of(m.scores); }
 
@@ -121,7 +125,11 @@ std::string discovery_report(const discovery& found, const known_matches* known,
                                                      "table.numbers td:first-child { text-align: left; }\n"
                                                      "div.motif { margin-bottom: 2em; }\n");
     page += "<h1>Motif discovery</h1>\n" + settings_table(settings);
-    if (!found.held_out)
+    if (!found.held_out && found.null_searches)
+        page += "<p>The targets are too few to hold a tenth out: each motif is judged on all records, those it was found "
+                "in included, and its p-value is that of its score among the best of " +
+                std::to_string(found.null_searches) + " null searches (the same search on shuffled targets).</p>\n";
+    else if (!found.held_out)
         page += "<p>The targets are too few to hold a tenth out: each motif is judged on all records, those it was found "
                 "in included, so its p-value is optimistic.</p>\n";
     if (found.motifs.empty()) page += "<p>No motif is enriched enough to report.</p>\n";
@@ -130,7 +138,7 @@ std::string discovery_report(const discovery& found, const known_matches* known,
         const std::vector<std::string> columns = columns_of(found, i);
         const std::string id = columns[1];
         page += "<div class=\"motif\">\n<h2>" + xml_escaped(id) + "</h2>\n" + svg_image(logo_svg(m.scores, id), "logo of " + id, "motif");
-        const std::string judged = found.held_out ? "held out" : "all, none held out";
+        const std::string judged = found.held_out ? "held out" : found.null_searches ? "all, calibrated" : "all, none held out";
         page += "<table class=\"numbers\">\n";
         const std::pair<std::string, std::string> rows[] = {
             {"consensus", columns[2]},

@@ -12,6 +12,10 @@
 // Each motif's identifier: its rank and consensus, "1-TGACTCA".
 std::string identifier_of(const found_motif& m, std::size_t rank);
 
+// How motifs judged on all records were calibrated: "all records,
+// calibrated by 50 null searches".
+std::string calibration_of(const discovery& found);
+
 // MEME's text: the version, alphabet, strands and uniform background, then
 // each motif as "MOTIF ID CONSENSUS" and its letter-probability matrix.
 std::string meme_text(const std::vector<found_motif>& motifs);

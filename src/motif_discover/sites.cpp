@@ -41,3 +41,10 @@ std::vector<bool> records_with(const std::vector<record_site>& sites, std::size_
         if (s.p <= p) with[s.record] = true;
     return with;
 }
+
+void mask_sites(std::vector<sequence_record>& records, const std::vector<record_site>& sites, std::size_t width) {
+    for (const record_site& s : sites) {
+        std::string& positions = records[s.record].positions;
+        std::fill(positions.begin() + s.start, positions.begin() + s.start + static_cast<std::ptrdiff_t>(width), 'N');
+    }
+}

@@ -34,3 +34,8 @@ std::vector<std::vector<record_site>> find_sites(const record_batches& records, 
 // Which records hold at least one of `sites` of p-value at most `p`, of
 // `count` records.
 std::vector<bool> records_with(const std::vector<record_site>& sites, std::size_t count, double p);
+
+// Every position of each site, of motifs `width` wide, made N: the next
+// round's search must not find these sites again, nor a motif shifted a
+// column along them.
+void mask_sites(std::vector<sequence_record>& records, const std::vector<record_site>& sites, std::size_t width);
