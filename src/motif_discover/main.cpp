@@ -171,7 +171,7 @@ command_line parse_options(int argc, char** argv) {
             file_name("--held-out", line.held_out);
             break;
         case null_searches_option:
-            line.settings.null_searches = whole_option(program, "--null-searches", optarg, 0);
+            line.settings.null_searches = whole_option(program, "--null-searches", optarg, 0, UINT64_MAX);
             if (line.settings.null_searches > max_null_searches ||
                 (line.settings.null_searches > 0 && line.settings.null_searches < least_null_searches))
                 usage_error(program, std::string("option --null-searches: '") + optarg + "' is not 0 nor from " +
