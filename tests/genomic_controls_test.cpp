@@ -5,6 +5,11 @@
 // against the same runs on the regions cut out as FASTA.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
@@ -20,6 +25,7 @@ namespace {
 
 const std::string enrich = MOTIF_ENRICH_EXE;
 const std::string discover = MOTIF_DISCOVER_EXE;
+const std::string scan = MOTIF_SCAN_EXE;
 const std::string jaspar = std::string(EXAMPLES_DIR) + "/jaspar2022_core_vertebrates.jaspar";
 
 struct counts {
@@ -224,6 +230,159 @@ TEST(RegionDiscover, FindsAMotifPlantedInTheGenomesPeaks) {
     EXPECT_EQ(lines_of(read_file(dir / "controls.bed")).size(), 300u);
     args.insert(args.end(), {"-j", "1"});
     EXPECT_EQ(run_command(args).out, run.out);
+}
+
+// Two chromosomes of random bases as FASTA, lines of `width`, with a header
+// `extra` after chrA's name.
+std::string small_genome(std::size_t width, const std::string& extra = "") {
+    std::mt19937_64 random(4);
+    std::vector<chromosome> bases = {{"chrA", std::string(250, 'A')}, {"chrB", std::string(130, 'A')}};
+    for (auto& [name, b] : bases)
+        for (char& c : b) c = "ACGT"[random() % 4];
+    std::string text = as_fasta(bases, width);
+    text.replace(text.find(" generated"), 10, extra);
+    return text.replace(text.find(" generated"), 10, "");
+}
+
+// Every program that reads a genome's regions, on every path: each must
+// find the genome file or its index at fault, in one line.
+TEST(GenomeFiles, FaultsOfTheFileOrItsIndexAreNamedByEveryProgram) {
+    const std::string good = small_genome(60);
+    std::string uneven = good, empty = good;
+    uneven.erase(uneven.find('\n', 70) - 7, 7);
+    empty.insert(0, ">chr0 nothing\n");
+    std::string shortened = good;
+    shortened.erase(shortened.rfind('\n', shortened.size() - 2) + 1);
+    const struct {
+        std::string what, indexed, fasta, message;  // `indexed`: the text the index is of, where not `fasta`
+        bool older = false;
+    } cases[] = {
+        {"a header line longer than the index has it", good, small_genome(60, " chromosome A"),
+         "genome.fa: record chrA is not as the index genome.fa.fai has it (an index of an older file? rebuild it with samtools faidx)"},
+        {"lines wrapped anew", good, small_genome(70),
+         "genome.fa: record chrA is not as the index genome.fa.fai has it (an index of an older file? rebuild it with samtools faidx)"},
+        {"a record shorter than the index has it", good, shortened,
+         "genome.fa: record chrB is not as the index genome.fa.fai has it (an index of an older file? rebuild it with samtools faidx)"},
+        {"an index older than the file", good, good, "genome.fa.fai: older than genome.fa, so perhaps of another file: rebuild it with samtools faidx", true},
+        {"two records of one name, apart", "", good + ">chrA\nACGT\n", "genome.fa: two records named chrA (faidx reads the first only)"},
+        {"two records of one name, together", "", ">chrA x\nAC\n" + good, "genome.fa: two records named chrA (faidx reads the first only)"},
+        {"uneven lines", "", uneven, "genome.fa: uneven lines: record chrA line 3 has 53 bases, its first 60 (faidx needs lines of one length but the last)"},
+        {"an empty record", "", empty, "genome.fa: record chr0 is empty: faidx indexes no record without bases"},
+        {"a directory", "", "", "genome.fa: is a directory, not a FASTA file"},
+    };
+    const std::vector<std::vector<std::string>> runs = {
+        {scan, "-m", jaspar, "--motif", "MA0139.1"},
+        {enrich, "-m", jaspar, "--motif", "MA0139.1", "--genome"},
+        {enrich, "-m", jaspar, "--motif", "MA0139.1", "--background", "shuffle", "--control-out", "controls.fa", "--genome"},
+        {discover, "--background", "shuffle", "--genome"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        scratch_dir dir;
+        const std::string genome = dir / "genome.fa";
+        write_file(dir / "peaks.bed", "chrA\t10\t200\nchrB\t20\t120\n");
+        if (c.fasta.empty()) {
+            std::filesystem::create_directory(genome);
+        } else if (!c.indexed.empty()) {
+            write_file(genome, c.indexed);
+            genome_file built;
+            std::string error;
+            ASSERT_TRUE(open_genome(genome, built, error)) << error;
+            write_file(genome, c.fasta);
+            const auto written = std::filesystem::last_write_time(genome);
+            std::filesystem::last_write_time(genome + ".fai", written + std::chrono::seconds(c.older ? -10 : 10));
+        } else {
+            write_file(genome, c.fasta);
+        }
+        std::string expected = c.message;
+        for (std::size_t at = 0; (at = expected.find("genome.fa", at)) != std::string::npos; at += genome.size())
+            expected.replace(at, 9, genome);
+        for (std::vector<std::string> args : runs) {
+            args.insert(args.begin() + 1, {"--regions", dir / "peaks.bed"});
+            args.push_back(genome);
+            for (std::string& a : args)
+                if (a == "controls.fa") a = dir / a;
+            const command_result r = run_command(args);
+            EXPECT_EQ(r.status, 1) << args[0];
+            EXPECT_EQ(r.err, args[0].substr(args[0].rfind('/') + 1) + ": " + expected + "\n") << args[0];
+        }
+    }
+}
+
+// bgzip FASTA files: a truncated one, and a .gzi of another file.
+TEST(GenomeFiles, BrokenBgzipFilesAreNamed) {
+    const genome_files& files = shared_genome();
+    scratch_dir dir;
+    const std::string whole = read_file(files.bgzip);
+    write_file(dir / "cut.fa.gz", whole.substr(0, whole.size() / 2));
+    write_file(dir / "cut_at_eof.fa.gz", whole.substr(0, whole.size() / 2) + whole.substr(whole.size() - 28));
+    write_file(dir / "bad_gzi.fa.gz", whole);
+    write_file(dir / "bad_gzi.fa.gz.gzi", "not an index");
+    write_file(dir / "bad_gzi.fa.gz.fai", "chr2\t30000\t100\t60\t61\n");
+    const struct {
+        std::string file, message;
+    } cases[] = {
+        {"cut.fa.gz", "cut.fa.gz: truncated: its bgzip end-of-file block is missing"},
+        {"cut_at_eof.fa.gz", "cut_at_eof.fa.gz: truncated or corrupt bgzip data"},
+        {"bad_gzi.fa.gz", "bad_gzi.fa.gz.gzi: not a bgzip index of " + (dir / "bad_gzi.fa.gz") + " (rebuild it with samtools faidx)"},
+    };
+    for (const auto& c : cases) {
+        genome_file genome;
+        std::string error;
+        EXPECT_FALSE(open_genome(dir / c.file, genome, error));
+        EXPECT_EQ(error, dir / c.message);
+    }
+}
+
+// A shared genome in a folder this user cannot write to, as the root user
+// never sees one: the test drops to the user nobody in a child.
+TEST(GenomeFiles, AMissingIndexInAReadOnlyFolderIsNamed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to become the user nobody";
+    const genome_files& files = shared_genome();
+    scratch_dir dir;
+    const std::string folder = dir / "shared";
+    std::filesystem::create_directory(folder);
+    const std::string text = as_fasta(files.bases, 60);
+    write_file(folder + "/plain.fa", text);
+    write_bgzip(folder + "/both.fa.gz", text);
+    write_bgzip(folder + "/no_gzi.fa.gz", text);
+    for (const std::string name : {"/no_gzi.fa.gz"}) {
+        genome_file genome;
+        std::string error;
+        ASSERT_TRUE(open_genome(folder + name, genome, error)) << error;
+        std::filesystem::remove(folder + name + ".gzi");
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) ::chmod(entry.path().c_str(), 0644);
+    ::chmod(dir.path.c_str(), 0755);
+    ::chmod(folder.c_str(), 0755);
+    const std::string advice = ", and its folder is not writable to build it: its owner can run samtools faidx on it, or give --genome a copy in a writable folder";
+    const struct {
+        std::string file, missing;
+    } cases[] = {{"plain.fa", "plain.fa.fai"}, {"both.fa.gz", "both.fa.gz.fai"}, {"no_gzi.fa.gz", "no_gzi.fa.gz.gzi"}};
+    for (const auto& c : cases) {
+        int pipe_ends[2];
+        ASSERT_EQ(::pipe(pipe_ends), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipe_ends[0]);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+            genome_file genome;
+            std::string error;
+            const bool opened = open_genome(folder + "/" + c.file, genome, error);
+            if (::write(pipe_ends[1], error.data(), error.size()) < 0) ::_exit(4);
+            ::_exit(opened ? 5 : 0);
+        }
+        ::close(pipe_ends[1]);
+        std::string error;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;) error.append(buffer, static_cast<std::size_t>(got));
+        ::close(pipe_ends[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status)) << c.file << " ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << c.file;
+        EXPECT_EQ(error, folder + "/" + c.file + ": no index " + folder + "/" + c.missing + advice);
+    }
 }
 
 TEST(RegionEnrich, UsageErrors) {

@@ -215,8 +215,8 @@ TEST(RegionScan, BadRegionsAndGenomesFailInOneLine) {
         {"chr2\t0\t" + chr2_end + "\nchr2\t0\t" + chr2_end + "1\n", genome.bgzip,
          "peaks.bed: line 2: chr2:0-" + chr2_end + "1 goes past the end of chr2 (" + chr2_end + ")"},
         {"chr2\t0\t10\n", dir / "absent.fa", dir / "absent.fa: No such file or directory"},
-        {"chr2\t0\t10\n", dir / "gzip.fa.gz", dir / "gzip.fa.gz: cannot index it: not FASTA, or compressed with gzip rather than bgzip"},
-        {"chr2\t0\t10\n", dir / "not.fa", dir / "not.fa: cannot index it: not FASTA, or compressed with gzip rather than bgzip"},
+        {"chr2\t0\t10\n", dir / "gzip.fa.gz", dir / "gzip.fa.gz: cannot index it: compressed with gzip rather than bgzip (recompress it with bgzip)"},
+        {"chr2\t0\t10\n", dir / "not.fa", dir / "not.fa: not FASTA: line 1 comes before any '>' header line"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bed);

@@ -48,3 +48,5 @@ unsigned threads_option(const char* program, const char* text) {
     // More threads than this only cost memory.
     return static_cast<unsigned>(std::min<std::uint64_t>(whole_option(program, "-j", text, 1), 64));
 }
+
+std::string cut_name(const std::string& name) { return name.size() <= 100 ? name : name.substr(0, 100) + "..."; }

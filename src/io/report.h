@@ -22,3 +22,7 @@ std::uint64_t whole_option(const char* program, const char* option, const char* 
 
 // The value of -j N: a whole number of at least 1, at most 64 taken.
 unsigned threads_option(const char* program, const char* text);
+
+// A name (a chromosome's, a record's) as quoted in a message: at most 100
+// characters, cut with "..." past that, so that a huge name makes no huge line.
+std::string cut_name(const std::string& name);
