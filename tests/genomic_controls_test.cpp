@@ -385,6 +385,34 @@ TEST(GenomeFiles, AMissingIndexInAReadOnlyFolderIsNamed) {
     }
 }
 
+// A region of no base has no sequence to be a target: every program leaves
+// it out with the same one warning line.
+TEST(RegionRecords, EmptyRegionsAreLeftOutWithOneWarning) {
+    const genome_files& files = shared_genome();
+    scratch_dir dir;
+    std::string bed;
+    for (const genome_region& t : random_targets(files, 300, 12))
+        bed += t.chromosome + "\t" + std::to_string(t.start) + "\t" + std::to_string(t.end) + "\n";
+    bed.insert(bed.find('\n', bed.find('\n') + 1) + 1, "chr2\t500\t500\nchr1\t9\t9\n");
+    write_file(dir / "peaks.bed", bed);
+    const std::string warning = ": warning: 2 of 302 regions left out, empty (start = end); the first: " + (dir / "peaks.bed") + ": line 3\n";
+    const struct {
+        std::string program;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"motif_scan", {scan, "-m", jaspar, "--motif", "MA0139.1", files.plain}},
+        {"motif_enrich", {enrich, "-m", jaspar, "--motif", "MA0139.1", "--genome", files.plain}},
+        {"motif_enrich", {enrich, "-m", jaspar, "--motif", "MA0139.1", "--background", "shuffle", "--genome", files.plain}},
+        {"motif_discover", {discover, "--nmotifs", "1", "--background", "shuffle", "--genome", files.plain}},
+    };
+    for (auto c : cases) {
+        c.args.insert(c.args.begin() + 1, {"--regions", dir / "peaks.bed"});
+        const command_result r = run_command(c.args);
+        EXPECT_EQ(r.status, 0) << c.program << r.err;
+        EXPECT_EQ(r.err, c.program + warning) << c.args.back();
+    }
+}
+
 TEST(RegionEnrich, UsageErrors) {
     const genome_files& files = shared_genome();
     const std::vector<std::vector<std::string>> cases = {
