@@ -413,6 +413,48 @@ TEST(RegionRecords, EmptyRegionsAreLeftOutWithOneWarning) {
     }
 }
 
+// Controls fewer than a tenth of the targets show nothing enriched: both
+// programs say so, for controls given as FASTA and drawn from the genome.
+TEST(Controls, FewerThanATenthOfTheTargetsAreWarnedOf) {
+    scratch_dir dir;
+    std::mt19937_64 random(13);
+    const auto records = [&](const std::string& name, std::size_t count) {
+        std::string fasta;
+        for (std::size_t i = 0; i < count; ++i) {
+            fasta += ">" + name + std::to_string(i) + "\n";
+            for (int k = 0; k < 100; ++k) fasta += "ACGT"[random() % 4];
+            fasta += "\n";
+        }
+        return fasta;
+    };
+    write_file(dir / "targets.fa", records("t", 300));
+    for (const std::size_t n : {1, 29, 30}) write_file(dir / ("controls" + std::to_string(n) + ".fa"), records("c", n));
+    // 20 targets in the N runs the genome starts with draw no control.
+    std::string bed = "chr2\t1000\t1200\n";
+    for (int i = 0; i < 10; ++i)
+        for (const std::string chromosome : {"chr1", "chr2"}) bed += chromosome + "\t" + std::to_string(i) + "\t" + std::to_string(i + 10) + "\n";
+    write_file(dir / "peaks.bed", bed);
+    const std::string few = " for 300 targets: fewer than a tenth as many, too few to find a motif enriched\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string warning;
+    } cases[] = {
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "controls1.fa"}, "motif_enrich: warning: 1 control" + few},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "controls29.fa"}, "motif_enrich: warning: 29 controls" + few},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "controls30.fa"}, ""},
+        {{discover, "--nmotifs", "1", dir / "targets.fa", dir / "controls1.fa"}, "motif_discover: warning: 1 control" + few},
+        {{discover, "--nmotifs", "1", dir / "targets.fa", dir / "controls30.fa"}, ""},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", "--regions", dir / "peaks.bed", "--genome", shared_genome().plain},
+         "motif_enrich: warning: 1 control for 21 targets: fewer than a tenth as many, too few to find a motif enriched\n"},
+    };
+    for (const auto& c : cases) {
+        const command_result r = run_command(c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::size_t at = r.err.find("warning: 20 of 21 controls not drawn");
+        EXPECT_EQ(at == std::string::npos ? r.err : r.err.substr(r.err.find('\n', at) + 1), c.warning) << c.args.back();
+    }
+}
+
 TEST(RegionEnrich, UsageErrors) {
     const genome_files& files = shared_genome();
     const std::vector<std::vector<std::string>> cases = {

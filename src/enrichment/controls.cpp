@@ -1,6 +1,7 @@
 #include "controls.h"
 
 #include "parallel_for.h"
+#include "report.h"
 #include "shuffle.h"
 
 std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record>& targets, std::uint64_t shuffles,
@@ -22,4 +23,10 @@ std::string as_fasta(const std::vector<sequence_record>& records) {
         for (std::size_t at = 0; at < r.positions.size(); at += 60) text += r.positions.substr(at, 60) + "\n";
     }
     return text;
+}
+
+void warn_few_controls(const char* program, std::size_t targets, std::size_t controls) {
+    if (controls * 10 >= targets) return;
+    print_error(program, "warning: " + std::to_string(controls) + (controls == 1 ? " control" : " controls") + " for " +
+                             std::to_string(targets) + " targets: fewer than a tenth as many, too few to find a motif enriched");
 }
