@@ -46,6 +46,9 @@ bool read_at(BGZF* raw, std::int64_t at, std::size_t n, std::string& bytes) {
     return true;
 }
 
+// What may follow a record's name on its header line.
+bool ends_name(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // The name of a header line: after '>', up to the first blank.
 std::string header_name(const std::string& line) {
     return line.substr(1, line.find_first_of(" \t\r\n") - 1);
@@ -179,7 +182,7 @@ bool check_record(const genome_file& genome, std::size_t place, std::string& err
         !read_at(raw, l.header, static_cast<std::size_t>(std::min<std::int64_t>(span, static_cast<std::int64_t>(name.size()) + (1 << 16))), bytes) ||
         bytes.empty() || bytes[0] != '>')
         return fail("");
-    if (bytes.compare(1, name.size(), name) != 0 || std::strchr(" \t\r\n", bytes[name.size() + 1]) == nullptr)
+    if (bytes.size() < name.size() + 2 || bytes.compare(1, name.size(), name) != 0 || !ends_name(bytes[name.size() + 1]))
         return fail(header_name(bytes));
     const std::size_t line_end = bytes.find('\n');
     if (static_cast<std::int64_t>(bytes.size()) == span ? line_end != bytes.size() - 1 : line_end != std::string::npos)
@@ -201,8 +204,7 @@ bool check_record(const genome_file& genome, std::size_t place, std::string& err
     const std::string after = bytes.substr(1 + ending);
     if (after.empty() || (l.last && (after[0] == '\n' || after[0] == '\r'))) return true;
     if (after[0] != '>') return fail("");
-    if (!l.last && (after.size() < name.size() + 2 || after.compare(1, name.size(), name) != 0 ||
-                    std::strchr(" \t\r\n", after[name.size() + 1]) == nullptr))
+    if (!l.last && (after.size() < name.size() + 2 || after.compare(1, name.size(), name) != 0 || !ends_name(after[name.size() + 1])))
         return true;  // another record follows: its own check reads its header
     if (!l.last) return fail(name);
     std::string next;
