@@ -21,9 +21,9 @@ namespace {
 faidx_t* index_of(const genome_file& genome) { return static_cast<faidx_t*>(genome.index.get()); }
 BGZF* raw_of(const genome_file& genome) { return static_cast<BGZF*>(genome.raw.get()); }
 
-bool older(const struct stat& a, const struct stat& b) {
-    return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec < b.st_mtim.tv_sec : a.st_mtim.tv_nsec < b.st_mtim.tv_nsec;
-}
+// Older by more than a second: files copied or checked out together may
+// land in any order within one.
+bool older(const struct stat& index, const struct stat& file) { return index.st_mtim.tv_sec + 1 < file.st_mtim.tv_sec; }
 
 // gzip's magic, and bgzip's extra field BC in it.
 void compression_of(const std::string& path, bool& gzip, bool& bgzip) {
