@@ -336,50 +336,39 @@ TEST(GenomeFiles, AMissingIndexInAReadOnlyFolderIsNamed) {
     }
 }
 
-// A region of no base has no sequence to be a target: every program leaves
-// it out with the same one warning line.
-TEST(RegionRecords, EmptyRegionsAreLeftOutWithOneWarning) {
-    const genome_files& files = shared_genome();
+// Targets and controls of no use are told of in one warning line: regions
+// of no base (left out by every program), and controls fewer than a tenth of
+// the targets, given as FASTA or drawn from the genome.
+TEST(RegionRecords, TargetsAndControlsOfNoUseAreWarnedOf) {
     scratch_dir dir;
-    std::string bed = "chr2\t100\t400\nchr2\t700\t800\nchr2\t500\t500\nchr1\t9\t9\n";
-    for (const genome_region& t : random_targets(files, 298, 12))
+    std::string bed = "chr2\t100\t400\nchr2\t700\t800\nchr2\t500\t500\nchr1\t9\t9\n", records;
+    for (const genome_region& t : random_targets(shared_genome(), 298, 12))
         bed += t.chromosome + "\t" + std::to_string(t.start) + "\t" + std::to_string(t.end) + "\n";
     write_file(dir / "peaks.bed", bed);
-    for (const auto& args : every_program(dir / "peaks.bed", files.plain)) {
-        const command_result r = run_command(args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, in_one_line(args[0], "warning: 2 of 302 regions left out, empty (start = end); the first: " + dir / "peaks.bed: line 3"));
-    }
-}
-
-// Controls fewer than a tenth of the targets show nothing enriched: both
-// programs say so, for controls given as FASTA and drawn from the genome.
-TEST(Controls, FewerThanATenthOfTheTargetsAreWarnedOf) {
-    scratch_dir dir;
-    std::string records;
     for (int i = 0; i < 320; ++i) records += ">" + std::to_string(i) + "\n" + small_genome(300).substr(6, 120) + "\n";
     const std::size_t thirty = records.find(">30\n"), one = records.find(">1\n"), two = records.find(">2\n");
     write_file(dir / "targets.fa", records.substr(thirty));  // 290
     write_file(dir / "29.fa", records.substr(one, thirty - one));
     write_file(dir / "28.fa", records.substr(two, thirty - two));
     // 20 targets in the N run the genome starts with draw no control.
-    std::string bed = "chr2\t1000\t1200\n";
+    bed = "chr2\t1000\t1200\n";
     for (int i = 0; i < 20; ++i) bed += "chr1\t" + std::to_string(i) + "\t" + std::to_string(i + 5) + "\n";
-    write_file(dir / "peaks.bed", bed);
+    write_file(dir / "undrawn.bed", bed);
     const std::string few = " targets: fewer than a tenth as many, too few to find a motif enriched";
-    const struct {
-        std::vector<std::string> args;
-        std::string warning;
-    } cases[] = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "28.fa"}, "warning: 28 controls for 290" + few},
         {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "29.fa"}, ""},
         {{discover, "--nmotifs", "1", dir / "targets.fa", dir / "28.fa"}, "warning: 28 controls for 290" + few},
-        {{enrich, "-m", jaspar, "--motif", "MA0139.1", "--regions", dir / "peaks.bed", "--genome", shared_genome().plain}, "warning: 1 control for 21" + few},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", "--regions", dir / "undrawn.bed", "--genome", shared_genome().plain},
+         "warning: 1 control for 21" + few},
     };
-    for (const auto& c : cases) {
-        const command_result r = run_command(c.args);
+    for (const auto& args : every_program(dir / "peaks.bed", shared_genome().plain))
+        cases.emplace_back(args, "warning: 2 of 302 regions left out, empty (start = end); the first: " + dir / "peaks.bed: line 3");
+    for (const auto& [args, warning] : cases) {
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.status, 0) << r.err;
         const std::size_t undrawn = r.err.find("controls not drawn") == std::string::npos ? 0 : r.err.find('\n') + 1;
-        EXPECT_EQ(r.err.substr(undrawn), c.warning.empty() ? "" : in_one_line(c.args[0], c.warning)) << c.args.back();
+        EXPECT_EQ(r.err.substr(undrawn), warning.empty() ? "" : in_one_line(args[0], warning)) << args.back();
     }
 }
 
