@@ -286,7 +286,7 @@ TEST(GenomeFiles, FaultsOfTheFileOrItsIndexAreNamedByEveryProgram) {
         {stale(good, small_genome(70), 10), "genome.fa: record chrA" + stale_record},
         {stale(good, good.substr(0, good.size() - 20), 10), "genome.fa: record chrB" + stale_record},
         {stale(good, good, -10), "genome.fa.fai: older than genome.fa, so perhaps of another file: rebuild it with samtools faidx"},
-        {plain(good + ">chrA\nACGT\n"), "genome.fa: two records named chrA (faidx reads the first only)"},
+        {plain(good + "\n>chrA\nACGT\n"), "genome.fa: two records named chrA (faidx reads the first only)"},
         {plain(good.substr(0, 100) + good.substr(107)), "genome.fa: uneven lines: record chrA line 3 has 53 bases, its first 60 (faidx needs lines of one length but the last)"},
         {plain(">chr0 nothing\n" + good), "genome.fa: record chr0 is empty: faidx indexes no record without bases"},
         {[](const std::string& path) { std::filesystem::create_directory(path); }, "genome.fa: is a directory, not a FASTA file"},

@@ -63,8 +63,12 @@ std::string why_not_indexed(const std::string& path) {
     if (in->is_compressed && bgzf_check_EOF(in) == 0) reason = "truncated: its bgzip end-of-file block is missing";
     kstring_t line = KS_INITIALIZE;
     std::string record;
-    std::uint64_t number = 0, uneven_line = 0;
-    std::int64_t width = -1, bases = 0, uneven = -1;
+    std::uint64_t number = 0, short_line = 0;
+    std::int64_t width = -1, bases = 0, short_length = 0;
+    const auto uneven = [&](std::uint64_t at, std::int64_t length) {
+        return "uneven lines: record " + cut_name(record) + " line " + std::to_string(at) + " has " + std::to_string(length) +
+               " bases, its first " + std::to_string(width) + " (faidx needs lines of one length but the last)";
+    };
     bool any = false;
     int got = 0;
     while (reason.empty() && (got = bgzf_getline(in, '\n', &line)) >= 0) {
@@ -76,31 +80,25 @@ std::string why_not_indexed(const std::string& path) {
             record = header_name(std::string(line.s, n));
             any = true;
             width = -1;
-            bases = 0;
-            uneven = -1;
+            bases = short_line = 0;
             continue;
         }
         if (!any) {
             if (n > 0) reason = "not FASTA: line " + std::to_string(number) + " comes before any '>' header line";
             continue;
         }
+        // Only a record's last line may be shorter than its first; none longer.
         const auto length = static_cast<std::int64_t>(n);
-        // Only a record's last line may be shorter than its first.
-        if (uneven >= 0 && length > 0) {
-            reason = "uneven lines: record " + cut_name(record) + " line " + std::to_string(uneven_line) + " has " +
-                     std::to_string(uneven) + " bases, its first " + std::to_string(width) +
-                     " (faidx needs lines of one length but the last)";
-        } else if (width < 0) {
+        if (width < 0) {
             width = length;
-        } else if (length != width && uneven < 0) {
-            uneven = length;
-            uneven_line = number;
-            if (length > width) continue;
+        } else if (length > width) {
+            reason = uneven(number, length);
+        } else if (short_line > 0 && length > 0) {
+            reason = uneven(short_line, short_length);
+        } else if (length < width && short_line == 0) {
+            short_line = number;
+            short_length = length;
         }
-        if (width >= 0 && length > width && reason.empty())
-            reason = "uneven lines: record " + cut_name(record) + " line " + std::to_string(number) + " has " +
-                     std::to_string(length) + " bases, its first " + std::to_string(width) +
-                     " (faidx needs lines of one length but the last)";
         bases += length;
     }
     if (reason.empty() && (got < -1 || in->errcode)) reason = "truncated or corrupt bgzip data";
@@ -176,17 +174,20 @@ bool check_record(const genome_file& genome, std::size_t place, std::string& err
     };
     // The header line: '>' and the name, then a blank or the line's end, and
     // no other line before the first base.
+    // Blank lines may come between records.
     const std::int64_t span = l.offset - l.header;
     std::string bytes;
     if (span < static_cast<std::int64_t>(name.size()) + 2 ||
-        !read_at(raw, l.header, static_cast<std::size_t>(std::min<std::int64_t>(span, static_cast<std::int64_t>(name.size()) + (1 << 16))), bytes) ||
-        bytes.empty() || bytes[0] != '>')
+        !read_at(raw, l.header, static_cast<std::size_t>(std::min<std::int64_t>(span, static_cast<std::int64_t>(name.size()) + (1 << 16))), bytes))
         return fail("");
+    const std::size_t blank = std::min(bytes.find_first_not_of("\r\n"), bytes.size());
+    const bool whole = static_cast<std::int64_t>(bytes.size()) == span;
+    bytes.erase(0, blank);
+    if (bytes.empty() || bytes[0] != '>') return fail("");
     if (bytes.size() < name.size() + 2 || bytes.compare(1, name.size(), name) != 0 || !ends_name(bytes[name.size() + 1]))
         return fail(header_name(bytes));
     const std::size_t line_end = bytes.find('\n');
-    if (static_cast<std::int64_t>(bytes.size()) == span ? line_end != bytes.size() - 1 : line_end != std::string::npos)
-        return fail("");
+    if (whole ? line_end != bytes.size() - 1 : line_end != std::string::npos) return fail("");
     if (length == 0) return true;
     // The first line's end, and the last base's.
     const auto is_base = [](char c) { return c > ' ' && c < 127 && c != '>'; };
@@ -198,17 +199,19 @@ bool check_record(const genome_file& genome, std::size_t place, std::string& err
         return fail("");
     const std::int64_t last = l.offset + (length - 1) / l.line_bases * l.line_bytes + (length - 1) % l.line_bases;
     const auto ending = static_cast<std::size_t>(l.line_bytes - l.line_bases);
-    if (!read_at(raw, last, 1 + ending + 1 + name.size() + 1, bytes) || bytes.empty() || !is_base(bytes[0])) return fail("");
+    if (!read_at(raw, last, 1 + ending + 64 + name.size() + 2, bytes) || bytes.empty() || !is_base(bytes[0])) return fail("");
     if (bytes.size() == 1 && l.last) return true;  // the file's last line, without its line feed
     if (!line_ends(bytes, 1)) return fail("");
-    const std::string after = bytes.substr(1 + ending);
-    if (after.empty() || (l.last && (after[0] == '\n' || after[0] == '\r'))) return true;
+    // Then, past any blank lines: the file's end, or a record's header
+    // line, not of this name again, and of one the index has where this
+    // record is the last it has.
+    std::string after = bytes.substr(1 + ending);
+    after.erase(0, std::min(after.find_first_not_of("\r\n"), after.size()));
+    if (after.empty()) return true;
     if (after[0] != '>') return fail("");
-    if (!l.last && (after.size() < name.size() + 2 || after.compare(1, name.size(), name) != 0 || !ends_name(after[name.size() + 1])))
-        return true;  // another record follows: its own check reads its header
-    if (!l.last) return fail(name);
-    std::string next;
-    return read_at(raw, last + 1 + static_cast<std::int64_t>(ending), 1 << 16, next) ? fail(header_name(next)) : fail("");
+    if (after.size() >= name.size() + 2 && after.compare(1, name.size(), name) == 0 && ends_name(after[name.size() + 1]))
+        return fail(name);
+    return l.last ? fail(header_name(after)) : true;
 }
 
 bool open_genome(const std::string& path, genome_file& genome, std::string& error) {
