@@ -164,17 +164,18 @@ bool check_record(const genome_file& genome, std::size_t place, std::string& err
     const std::int64_t length = genome.chromosomes[place].second;
     BGZF* raw = raw_of(genome);
     const auto fail = [&](const std::string& found) {
-        // A record of a name the index holds, where the index has none: the
-        // name taken twice (faidx indexes the first only).
+        // A header line `found` of a name the index places elsewhere, before
+        // this record or as this record: the name taken twice, of which
+        // faidx indexes the first only.
         const std::int64_t other = found.empty() ? -1 : genome.place_of(found);
         error = other >= 0 && (found == name || genome.layouts[static_cast<std::size_t>(other)].offset < l.offset)
                     ? genome.path + ": two records named " + cut_name(found) + " (faidx reads the first only)"
                     : not_as_indexed(genome, name);
         return false;
     };
-    // The header line: '>' and the name, then a blank or the line's end, and
-    // no other line before the first base.
-    // Blank lines may come between records.
+    // The header line, after any blank lines between records: '>' and the
+    // name, then a blank or the line's end, and no other line before the
+    // first base.
     const std::int64_t span = l.offset - l.header;
     std::string bytes;
     if (span < static_cast<std::int64_t>(name.size()) + 2 ||
