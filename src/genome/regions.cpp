@@ -93,7 +93,7 @@ bool read_regions(const std::string& path, std::vector<genome_region>& regions, 
             std::string wrong = coordinate(columns[1], r.start);
             if (!wrong.empty()) return fail(number, "start " + wrong);
             if (!(wrong = coordinate(columns[2], r.end)).empty()) return fail(number, "end " + wrong);
-            if (r.end < r.start) return fail(number, "end " + columns[2] + " before start " + columns[1]);
+            if (r.end < r.start) return fail(number, "end " + cut_name(columns[2]) + " before start " + cut_name(columns[1]));
             r.given_start = r.start;
             r.given_end = r.end;
             // narrowPeak's tenth column: the summit's offset from the start, -1 for none.
@@ -143,18 +143,19 @@ bool check_regions(const genome_file& genome, const std::string& path, std::vect
         const genome_region& r = regions[i];
         const std::int64_t place = genome.place_of(r.chromosome);
         // A centred region is named by its line as written, as users know it.
-        const std::string chromosome = cut_name(r.chromosome);
-        const std::string name =
-            r.centred ? chromosome + " " + std::to_string(r.given_start) + " " + std::to_string(r.given_end) + " centred, " +
-                            std::to_string(r.end - r.start) + " bases,"
-                      : chromosome + ":" + std::to_string(r.start) + "-" + std::to_string(r.end);
+        const auto named = [&r]() {
+            const std::string chromosome = cut_name(r.chromosome);
+            return r.centred ? chromosome + " " + std::to_string(r.given_start) + " " + std::to_string(r.given_end) + " centred, " +
+                                   std::to_string(r.end - r.start) + " bases,"
+                             : chromosome + ":" + std::to_string(r.start) + "-" + std::to_string(r.end);
+        };
         std::string reason;
         if (place < 0) {
-            reason = "chromosome '" + chromosome + "' is not in " + genome.path;
+            reason = "chromosome '" + cut_name(r.chromosome) + "' is not in " + genome.path;
         } else if (r.start < 0) {
-            reason = name + " starts before " + chromosome + " does";
+            reason = named() + " starts before " + cut_name(r.chromosome) + " does";
         } else if (r.end > genome.chromosomes[static_cast<std::size_t>(place)].second) {
-            reason = name + " goes past the end of " + chromosome + " (" +
+            reason = named() + " goes past the end of " + cut_name(r.chromosome) + " (" +
                      std::to_string(genome.chromosomes[static_cast<std::size_t>(place)].second) + ")";
         }
         if (reason.empty()) {
