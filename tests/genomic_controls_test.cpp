@@ -5,6 +5,13 @@
 // against the same runs on the regions cut out as FASTA.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -20,6 +27,7 @@ namespace {
 
 const std::string enrich = MOTIF_ENRICH_EXE;
 const std::string discover = MOTIF_DISCOVER_EXE;
+const std::string scan = MOTIF_SCAN_EXE;
 const std::string jaspar = std::string(EXAMPLES_DIR) + "/jaspar2022_core_vertebrates.jaspar";
 
 struct counts {
@@ -224,6 +232,144 @@ TEST(RegionDiscover, FindsAMotifPlantedInTheGenomesPeaks) {
     EXPECT_EQ(lines_of(read_file(dir / "controls.bed")).size(), 300u);
     args.insert(args.end(), {"-j", "1"});
     EXPECT_EQ(run_command(args).out, run.out);
+}
+
+// Two chromosomes of random bases as FASTA, lines of `width`, chrA's header
+// line with `extra` after its name.
+std::string small_genome(int width, const std::string& extra = "") {
+    std::mt19937_64 random(4);
+    std::string text;
+    for (const auto& [name, length] : {std::pair<std::string, int>{"chrA" + extra, 250}, {"chrB", 130}}) {
+        text += ">" + name + "\n";
+        for (int i = 1; i <= length; ++i) text += std::string(1, "ACGT"[random() % 4]) + (i % width && i < length ? "" : "\n");
+    }
+    return text;
+}
+
+// The runs of every program on each path that reads regions of a genome.
+std::vector<std::vector<std::string>> every_program(const std::string& peaks, const std::string& genome) {
+    return {{scan, "--regions", peaks, "-m", jaspar, "--motif", "MA0139.1", genome},
+            {enrich, "--regions", peaks, "-m", jaspar, "--motif", "MA0139.1", "--genome", genome},
+            {enrich, "--regions", peaks, "-m", jaspar, "--motif", "MA0139.1", "--background", "shuffle", "--control-out", peaks + ".fa", "--genome", genome},
+            {discover, "--regions", peaks, "--nmotifs", "1", "--background", "shuffle", "--genome", genome}};
+}
+
+std::string in_one_line(const std::string& program, const std::string& message) {
+    return program.substr(program.rfind('/') + 1) + ": " + message + "\n";
+}
+
+// A fault of the genome or its index is named in one line by every program,
+// rather than bases read from the wrong place or a crash.
+TEST(GenomeFiles, FaultsOfTheFileOrItsIndexAreNamedByEveryProgram) {
+    const std::string good = small_genome(60);
+    const auto indexed = [](const std::string& path) {
+        genome_file built;
+        std::string error;
+        ASSERT_TRUE(open_genome(path, built, error)) << error;
+    };
+    // The index of `before`, then the file rewritten, the index `age` seconds younger.
+    const auto stale = [&](const std::string& before, const std::string& now, int age) {
+        return [=](const std::string& path) {
+            write_file(path, before);
+            indexed(path);
+            write_file(path, now);
+            std::filesystem::last_write_time(path + ".fai", std::filesystem::last_write_time(path) + std::chrono::seconds(age));
+        };
+    };
+    const auto plain = [](const std::string& text) { return [=](const std::string& path) { write_file(path, text); }; };
+    const std::string stale_record = " is not as the index genome.fa.fai has it (an index of an older file? rebuild it with samtools faidx)";
+    const struct {
+        std::function<void(const std::string&)> make;
+        std::string message;
+    } cases[] = {
+        {stale(good, small_genome(60, " chromosome A"), 10), "genome.fa: record chrA" + stale_record},
+        {stale(good, small_genome(70), 10), "genome.fa: record chrA" + stale_record},
+        {stale(good, good.substr(0, good.size() - 20), 10), "genome.fa: record chrB" + stale_record},
+        {stale(good, good, -10), "genome.fa.fai: older than genome.fa, so perhaps of another file: rebuild it with samtools faidx"},
+        {plain(good + "\n>chrA\nACGT\n"), "genome.fa: two records named chrA (faidx reads the first only)"},
+        {plain(good.substr(0, 100) + good.substr(107)), "genome.fa: uneven lines: record chrA line 3 has 53 bases, its first 60 (faidx needs lines of one length but the last)"},
+        {plain(">chr0 nothing\n" + good), "genome.fa: record chr0 is empty: faidx indexes no record without bases"},
+        {[](const std::string& path) { std::filesystem::create_directory(path); }, "genome.fa: is a directory, not a FASTA file"},
+        {[&](const std::string& path) { write_bgzip(path, good); std::filesystem::resize_file(path, 100); },
+         "genome.fa: truncated: its bgzip end-of-file block is missing"},
+        {[&](const std::string& path) { write_bgzip(path, good); indexed(path); write_file(path + ".gzi", "?"); },
+         "genome.fa.gzi: not a bgzip index of genome.fa (rebuild it with samtools faidx)"},
+    };
+    for (const auto& c : cases) {
+        scratch_dir dir;
+        const std::string genome = dir / "genome.fa";
+        write_file(dir / "peaks.bed", "chrA\t10\t200\nchrB\t20\t120\n");
+        c.make(genome);
+        std::string expected = c.message;
+        for (std::size_t at = 0; (at = expected.find("genome.fa", at)) != std::string::npos; at += genome.size()) expected.replace(at, 9, genome);
+        for (const auto& args : every_program(dir / "peaks.bed", genome)) {
+            const command_result r = run_command(args);
+            EXPECT_EQ(r.status, 1) << args[0];
+            EXPECT_EQ(r.err, in_one_line(args[0], expected));
+        }
+    }
+}
+
+// A shared genome in a folder this user cannot write to, as root never sees
+// one: each is opened by a child that has become the user nobody.
+TEST(GenomeFiles, AMissingIndexInAReadOnlyFolderIsNamed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to become the user nobody";
+    scratch_dir dir;
+    write_file(dir / "plain.fa", small_genome(60));
+    for (const std::string name : {"none.fa.gz", "no_gzi.fa.gz"}) write_bgzip(dir / name, small_genome(60));
+    genome_file genome;
+    std::string error;
+    ASSERT_TRUE(open_genome(dir / "no_gzi.fa.gz", genome, error)) << error;
+    std::filesystem::remove(dir / "no_gzi.fa.gz.gzi");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path)) ::chmod(entry.path().c_str(), 0644);
+    ::chmod(dir.path.c_str(), 0755);
+    for (const std::string missing : {"plain.fa.fai", "none.fa.gz.fai", "no_gzi.fa.gz.gzi"}) {
+        const std::string file = dir / missing.substr(0, missing.size() - 4);
+        const std::string expected = file + ": no index " + dir / missing + ", and its folder is not writable to build it: its owner can run " +
+                                     "samtools faidx on it, or give --genome a copy in a writable folder";
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setgid(65534) != 0 || ::setuid(65534) != 0 ? 3 : open_genome(file, genome, error) ? 4 : error == expected ? 0 : 5);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_EQ(status, 0) << missing << ": exit " << WEXITSTATUS(status) << ", signal " << WTERMSIG(status);
+    }
+}
+
+// Targets and controls of no use are told of in one warning line: regions
+// of no base (left out by every program), and controls fewer than a tenth of
+// the targets, given as FASTA or drawn from the genome.
+TEST(RegionRecords, TargetsAndControlsOfNoUseAreWarnedOf) {
+    scratch_dir dir;
+    std::string bed = "chr2\t100\t400\nchr2\t700\t800\nchr2\t500\t500\nchr1\t9\t9\n", records;
+    for (const genome_region& t : random_targets(shared_genome(), 298, 12))
+        bed += t.chromosome + "\t" + std::to_string(t.start) + "\t" + std::to_string(t.end) + "\n";
+    write_file(dir / "peaks.bed", bed);
+    for (int i = 0; i < 320; ++i) records += ">" + std::to_string(i) + "\n" + small_genome(300).substr(6, 120) + "\n";
+    const std::size_t thirty = records.find(">30\n"), one = records.find(">1\n"), two = records.find(">2\n");
+    write_file(dir / "targets.fa", records.substr(thirty));  // 290
+    write_file(dir / "29.fa", records.substr(one, thirty - one));
+    write_file(dir / "28.fa", records.substr(two, thirty - two));
+    // 20 targets in the N run the genome starts with draw no control.
+    bed = "chr2\t1000\t1200\n";
+    for (int i = 0; i < 20; ++i) bed += "chr1\t" + std::to_string(i) + "\t" + std::to_string(i + 5) + "\n";
+    write_file(dir / "undrawn.bed", bed);
+    const std::string few = " targets: fewer than a tenth as many, too few to find a motif enriched";
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "28.fa"}, "warning: 28 controls for 290" + few},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", dir / "targets.fa", dir / "29.fa"}, ""},
+        {{discover, "--nmotifs", "1", dir / "targets.fa", dir / "28.fa"}, "warning: 28 controls for 290" + few},
+        {{enrich, "-m", jaspar, "--motif", "MA0139.1", "--regions", dir / "undrawn.bed", "--genome", shared_genome().plain},
+         "warning: 1 control for 21" + few},
+    };
+    for (const auto& args : every_program(dir / "peaks.bed", shared_genome().plain))
+        cases.emplace_back(args, "warning: 2 of 302 regions left out, empty (start = end); the first: " + dir / "peaks.bed: line 3");
+    for (const auto& [args, warning] : cases) {
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::size_t undrawn = r.err.find("controls not drawn") == std::string::npos ? 0 : r.err.find('\n') + 1;
+        EXPECT_EQ(r.err.substr(undrawn), warning.empty() ? "" : in_one_line(args[0], warning)) << args.back();
+    }
 }
 
 TEST(RegionEnrich, UsageErrors) {

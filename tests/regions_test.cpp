@@ -126,10 +126,12 @@ TEST(RegionScan, SitesAreThoseOfTheRegionsCutOutAndScanned) {
     const struct {
         const char* what;
         std::vector<region> regions;
+        std::string warning = "";
     } cases[] = {
         {"overlapping, adjacent, repeated and empty",
          {{"chr2", 1000, 1500}, {"chr2", 1400, 2000}, {"chr2", 2000, 2600}, {"chr2", 2000, 2600}, {"chr2", 5000, 5000},
-          {"chr2", 900, 1100}, {"chrM", 100, 700}}},
+          {"chr2", 900, 1100}, {"chrM", 100, 700}},
+         "warning: 1 of 7 regions left out, empty (start = end); the first: peaks.bed: line 7"},
         {"chromosome ends, whole chromosomes",
          {{"chr2", 0, 700}, {"chr2", chr2 - 700, chr2}, {"chrUn_1", 0, 333}, {"chrM", 0, 1600}}},
         {"longer than a batch and a stretch of the reader", {{"chr1", 0, chr1}}},
@@ -144,7 +146,9 @@ TEST(RegionScan, SitesAreThoseOfTheRegionsCutOutAndScanned) {
         for (const std::string& path : {genome.plain, genome.bgzip}) {
             const command_result r = scan_regions(dir / "peaks.bed", path);
             EXPECT_EQ(r.status, 0) << r.err;
-            EXPECT_EQ(r.err, "");
+            std::string warning = c.warning;
+            if (!warning.empty()) warning = "motif_scan: " + warning.replace(warning.find("peaks"), 5, dir / "peaks") + "\n";
+            EXPECT_EQ(r.err, warning);
             EXPECT_EQ(r.out, expected) << path;
         }
     }
@@ -179,6 +183,12 @@ TEST(RegionScan, SummitsCentreTheRegions) {
                "chr2\t5000\t5101\tp2\t50\t.\t8.1\t12.2\t10.5\t-1\n"
                "chr1\t400000\t400020\tp3\t50\t.\t8.1\t12.2\t10.5\t0\n");
     write_file(dir / "peaks.bed", "chr2\t1000\t3000\nchr2\t5000\t5101\n");
+    // BED12's tenth column is its count of blocks, gappedPeak's too; a line
+    // of exactly 10 columns is narrowPeak, whatever the file's name.
+    write_file(dir / "genes.bed", "chr2\t1000\t3000\tg1\t0\t+\t1000\t3000\t0\t2\t100,200\t0,1800\n");
+    write_file(dir / "peaks.gappedPeak", "chr2\t1000\t3000\tp1\t0\t.\t1000\t3000\t0\t2\t100,200\t0,1800\t8.1\t12.2\t10.5\n");
+    write_file(dir / "ten.bed", "chr2\t1000\t3000\tp1\t50\t.\t8.1\t12.2\t10.5\t700\n");
+    write_file(dir / "more.narrowPeak", "chr2\t1000\t3000\tp1\t50\t.\t8.1\t12.2\t10.5\t700\textra\n");
     const struct {
         std::string file, width;
         std::vector<region> centred;
@@ -186,6 +196,10 @@ TEST(RegionScan, SummitsCentreTheRegions) {
         {"peaks.narrowPeak", "500", {{"chr2", 1450, 1950}, {"chr2", 4800, 5300}, {"chr1", 399750, 400250}}},
         {"peaks.narrowPeak", "201", {{"chr2", 1600, 1801}, {"chr2", 4950, 5151}, {"chr1", 399900, 400101}}},
         {"peaks.bed", "1000", {{"chr2", 1500, 2500}, {"chr2", 4550, 5550}}},
+        {"genes.bed", "500", {{"chr2", 1750, 2250}}},
+        {"peaks.gappedPeak", "500", {{"chr2", 1750, 2250}}},
+        {"ten.bed", "500", {{"chr2", 1450, 1950}}},
+        {"more.narrowPeak", "500", {{"chr2", 1450, 1950}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file + " " + c.width);
@@ -201,12 +215,22 @@ TEST(RegionScan, BadRegionsAndGenomesFailInOneLine) {
     const std::string chr2_end = std::to_string(genome.length("chr2"));
     write_file(dir / "gzip.fa.gz", "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00");
     write_file(dir / "not.fa", "this is not FASTA\n");
+    const std::string long_name(2'000'000, 'c');
     const struct {
         std::string bed, genome, message;
+        std::vector<std::string> more = {};
     } cases[] = {
+        {"chr2\t-5\t10\n", genome.plain, "peaks.bed: line 1: start -5 is negative"},
+        {"chr2\t5\t9999999999999999999\n", genome.plain, "peaks.bed: line 1: end 9999999999999999999 is too large (at most 18 digits)"},
+        {long_name + "\t0\t10\n", genome.plain,
+         "peaks.bed: line 1: chromosome '" + long_name.substr(0, 100) + "...' is not in " + genome.plain},
+        {"chr2\t1000\t1010\nchr2\t100\t200\n", genome.plain,
+         "peaks.bed: line 2: chr2 100 200 centred, 400 bases, starts before chr2 does", {"--summits", "400"}},
+        {"chr2\t29000\t29990\n", genome.plain,
+         "peaks.bed: line 1: chr2 29000 29990 centred, 2000 bases, goes past the end of chr2 (" + chr2_end + ")", {"--summits", "2000"}},
         {"chr2\t10\n", genome.plain, "peaks.bed: line 1: 2 columns, not the 3 of BED at least"},
         {"# header\nchr2\t1O\t20\n", genome.plain, "peaks.bed: line 2: start '1O' is not a whole number"},
-        {"chr2\t10\t-20\n", genome.plain, "peaks.bed: line 1: end '-20' is not a whole number"},
+        {"chr2\t10\t-20\n", genome.plain, "peaks.bed: line 1: end -20 is negative"},
         {"chr2\t30\t20\n", genome.plain, "peaks.bed: line 1: end 20 before start 30"},
         {"\tchr2\t30\n", genome.plain, "peaks.bed: line 1: no chromosome"},
         {"chr2\t0\t10\tp\t0\t.\t1\t1\t1\tsummit\n", genome.plain, "peaks.bed: line 1: summit 'summit' is not a whole number or -1"},
@@ -215,13 +239,13 @@ TEST(RegionScan, BadRegionsAndGenomesFailInOneLine) {
         {"chr2\t0\t" + chr2_end + "\nchr2\t0\t" + chr2_end + "1\n", genome.bgzip,
          "peaks.bed: line 2: chr2:0-" + chr2_end + "1 goes past the end of chr2 (" + chr2_end + ")"},
         {"chr2\t0\t10\n", dir / "absent.fa", dir / "absent.fa: No such file or directory"},
-        {"chr2\t0\t10\n", dir / "gzip.fa.gz", dir / "gzip.fa.gz: cannot index it: not FASTA, or compressed with gzip rather than bgzip"},
-        {"chr2\t0\t10\n", dir / "not.fa", dir / "not.fa: cannot index it: not FASTA, or compressed with gzip rather than bgzip"},
+        {"chr2\t0\t10\n", dir / "gzip.fa.gz", dir / "gzip.fa.gz: cannot index it: compressed with gzip rather than bgzip (recompress it with bgzip)"},
+        {"chr2\t0\t10\n", dir / "not.fa", dir / "not.fa: not FASTA: line 1 comes before any '>' header line"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.bed);
+        SCOPED_TRACE(c.bed.substr(0, 200));
         write_file(dir / "peaks.bed", c.bed);
-        const command_result r = scan_regions(dir / "peaks.bed", c.genome);
+        const command_result r = scan_regions(dir / "peaks.bed", c.genome, c.more);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, "motif_scan: " + (c.message[0] == '/' ? c.message : dir / c.message) + "\n");

@@ -24,3 +24,9 @@ std::string as_fasta(const std::vector<sequence_record>& records) {
     }
     return text;
 }
+
+void warn_few_controls(const char* program, std::size_t targets, std::size_t controls) {
+    if (controls * 10 >= targets) return;
+    print_error(program, "warning: " + std::to_string(controls) + (controls == 1 ? " control" : " controls") + " for " +
+                             std::to_string(targets) + " targets: fewer than a tenth as many, too few to find a motif enriched");
+}

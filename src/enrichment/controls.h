@@ -15,3 +15,7 @@ std::vector<sequence_record> shuffled_controls(const std::vector<sequence_record
 
 // Records as FASTA text, 60 positions a line.
 std::string as_fasta(const std::vector<sequence_record>& records);
+
+// Warns in one line where the controls are fewer than a tenth of the
+// targets: against so few, no motif can be found enriched.
+void warn_few_controls(const char* program, std::size_t targets, std::size_t controls);

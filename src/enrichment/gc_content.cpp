@@ -99,16 +99,20 @@ bool read_genome_gc(const genome_file& genome, unsigned threads, genome_gc& gc, 
     }
     if (threads > 1 && in->is_compressed) bgzf_mt(in, static_cast<int>(threads), 64);
     std::string failure;
+    // Each record's bases read, to be its length in the index.
+    std::vector<std::int64_t> read(genome.chromosomes.size());
     fasta_reader reader(
         1 << 20, 0,
         [&](sequence_batch& batch) {
             for (const sequence_piece& piece : batch.pieces) {
                 const std::int64_t c = genome.place_of(piece.record);
                 const auto first = static_cast<std::int64_t>(piece.first_position);
-                if (c < 0 || first + static_cast<std::int64_t>(piece.length) > genome.chromosomes[static_cast<std::size_t>(c)].second) {
-                    if (failure.empty()) failure = "record " + piece.record + " is not as the index " + genome.path + ".fai has it";
+                if (c < 0 || first + static_cast<std::int64_t>(piece.length) > genome.chromosomes[static_cast<std::size_t>(c)].second ||
+                    read[static_cast<std::size_t>(c)] != first) {
+                    if (failure.empty()) failure = not_as_indexed(genome, piece.record);
                     continue;
                 }
+                read[static_cast<std::size_t>(c)] += static_cast<std::int64_t>(piece.length);
                 mark(gc, gc.starts[static_cast<std::size_t>(c)] + first, batch.bytes.data() + piece.begin, piece.length);
             }
             batch.pieces.clear();
@@ -118,12 +122,14 @@ bool read_genome_gc(const genome_file& genome, unsigned threads, genome_gc& gc, 
     std::vector<char> block(1 << 20);
     ssize_t got = 0;
     while (failure.empty() && (got = bgzf_read(in, block.data(), block.size())) > 0)
-        if (!reader.read(block.data(), static_cast<std::size_t>(got), failure)) failure = "not FASTA: " + failure;
-    if (failure.empty() && got < 0) failure = "cannot read it";
+        if (!reader.read(block.data(), static_cast<std::size_t>(got), failure)) failure = genome.path + ": not FASTA: " + failure;
+    if (failure.empty() && got < 0) failure = genome.path + ": cannot read it";
     reader.end();
     bgzf_close(in);
+    for (std::size_t c = 0; c < read.size() && failure.empty(); ++c)
+        if (read[c] != genome.chromosomes[c].second) failure = not_as_indexed(genome, genome.chromosomes[c].first);
     if (!failure.empty()) {
-        error = genome.path + ": " + failure;
+        error = failure;
         return false;
     }
     return true;

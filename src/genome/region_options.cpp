@@ -54,8 +54,12 @@ bool load_regions(const char* program, const region_options& options, genome_fil
         return false;
     }
     if (options.summits > 0) centre_regions(regions, options.summits);
-    std::size_t skipped = 0;
     const std::size_t given = regions.size();
+    std::string first_empty;
+    if (const std::size_t empty = drop_empty_regions(regions, options.regions, first_empty))
+        print_error(program, "warning: " + std::to_string(empty) + " of " + std::to_string(given) +
+                                 " regions left out, empty (start = end); the first: " + first_empty);
+    std::size_t skipped = 0;
     if (!check_regions(genome, options.regions, regions, options.skip_missing, skipped, error)) {
         print_error(program, error);
         return false;

@@ -6,6 +6,7 @@
 
 #include "input.h"
 #include "parallel_for.h"
+#include "report.h"
 
 namespace {
 
@@ -22,10 +23,21 @@ std::vector<std::string> columns_of(const std::string& line) {
     return columns;
 }
 
-bool whole_number(const std::string& text, std::int64_t& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return false;
+// A coordinate: a whole number below 10^18; or why it is not one.
+std::string coordinate(const std::string& text, std::int64_t& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t sign = negative ? 1 : 0;
+    if (text.size() == sign || text.find_first_not_of("0123456789", sign) != std::string::npos)
+        return "'" + cut_name(text) + "' is not a whole number";
+    if (negative) return cut_name(text) + " is negative";
+    const std::size_t digits = text.size() - std::min(text.find_first_not_of('0'), text.size());
+    if (digits > 18) return cut_name(text) + " is too large (at most 18 digits)";
     value = std::strtoll(text.c_str(), nullptr, 10);
-    return true;
+    return "";
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 bool starts_word(const std::string& line, const char* word) {
@@ -39,6 +51,7 @@ bool read_regions(const std::string& path, std::vector<genome_region>& regions, 
     input_file input;
     if (!open_input(path, input, error)) return false;
     const std::string name = input.name;
+    const bool narrow_peak = ends_with(path, ".narrowPeak") || ends_with(path, ".narrowPeak.gz");
     const auto fail = [&](std::uint64_t line, const std::string& reason) {
         error = name + ": line " + std::to_string(line) + ": " + reason;
         close_input(input);
@@ -77,13 +90,17 @@ bool read_regions(const std::string& path, std::vector<genome_region>& regions, 
             r.chromosome = columns[0];
             r.line = number;
             if (r.chromosome.empty()) return fail(number, "no chromosome");
-            if (!whole_number(columns[1], r.start)) return fail(number, "start '" + columns[1] + "' is not a whole number");
-            if (!whole_number(columns[2], r.end)) return fail(number, "end '" + columns[2] + "' is not a whole number");
-            if (r.end < r.start) return fail(number, "end " + columns[2] + " before start " + columns[1]);
+            std::string wrong = coordinate(columns[1], r.start);
+            if (!wrong.empty()) return fail(number, "start " + wrong);
+            if (!(wrong = coordinate(columns[2], r.end)).empty()) return fail(number, "end " + wrong);
+            if (r.end < r.start) return fail(number, "end " + cut_name(columns[2]) + " before start " + cut_name(columns[1]));
+            r.given_start = r.start;
+            r.given_end = r.end;
             // narrowPeak's tenth column: the summit's offset from the start, -1 for none.
-            if (columns.size() >= 10 && columns[9] != "-1") {
+            if ((columns.size() == 10 || (narrow_peak && columns.size() >= 10)) && columns[9] != "-1") {
                 std::int64_t offset;
-                if (!whole_number(columns[9], offset)) return fail(number, "summit '" + columns[9] + "' is not a whole number or -1");
+                if (!coordinate(columns[9], offset).empty())
+                    return fail(number, "summit '" + cut_name(columns[9]) + "' is not a whole number or -1");
                 if (offset >= r.end - r.start) return fail(number, "summit " + columns[9] + " past the region's end");
                 r.summit = r.start + offset;
             }
@@ -99,7 +116,23 @@ void centre_regions(std::vector<genome_region>& regions, std::int64_t width) {
         const std::int64_t centre = r.summit >= 0 ? r.summit : (r.start + r.end) / 2;
         r.start = centre - width / 2;
         r.end = r.start + width;
+        r.centred = true;
     }
+}
+
+std::size_t drop_empty_regions(std::vector<genome_region>& regions, const std::string& path, std::string& first) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        if (regions[i].start == regions[i].end) {
+            if (first.empty()) first = path + ": line " + std::to_string(regions[i].line);
+            continue;
+        }
+        if (kept != i) regions[kept] = std::move(regions[i]);
+        ++kept;
+    }
+    const std::size_t dropped = regions.size() - kept;
+    regions.resize(kept);
+    return dropped;
 }
 
 bool check_regions(const genome_file& genome, const std::string& path, std::vector<genome_region>& regions, bool skip,
@@ -109,13 +142,20 @@ bool check_regions(const genome_file& genome, const std::string& path, std::vect
     for (std::size_t i = 0; i < regions.size(); ++i) {
         const genome_region& r = regions[i];
         const std::int64_t place = genome.place_of(r.chromosome);
+        // A centred region is named by its line as written, as users know it.
+        const auto named = [&r]() {
+            const std::string chromosome = cut_name(r.chromosome);
+            return r.centred ? chromosome + " " + std::to_string(r.given_start) + " " + std::to_string(r.given_end) + " centred, " +
+                                   std::to_string(r.end - r.start) + " bases,"
+                             : chromosome + ":" + std::to_string(r.start) + "-" + std::to_string(r.end);
+        };
         std::string reason;
         if (place < 0) {
-            reason = "chromosome '" + r.chromosome + "' is not in " + genome.path;
+            reason = "chromosome '" + cut_name(r.chromosome) + "' is not in " + genome.path;
         } else if (r.start < 0) {
-            reason = region_name(r) + " starts before " + r.chromosome + " does";
+            reason = named() + " starts before " + cut_name(r.chromosome) + " does";
         } else if (r.end > genome.chromosomes[static_cast<std::size_t>(place)].second) {
-            reason = region_name(r) + " goes past the end of " + r.chromosome + " (" +
+            reason = named() + " goes past the end of " + cut_name(r.chromosome) + " (" +
                      std::to_string(genome.chromosomes[static_cast<std::size_t>(place)].second) + ")";
         }
         if (reason.empty()) {

@@ -1,5 +1,8 @@
 // Regions of a genome from BED files (3 columns or more) and ENCODE
 // narrowPeak files (BED6+4, the summit's offset tenth), as MACS2 writes them.
+// A line's tenth column is a summit only where it is narrowPeak: of exactly
+// 10 columns, or in a file named .narrowPeak; BED12 and gappedPeak lines
+// have other things there.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +16,8 @@ struct genome_region {
     std::int64_t start = 0, end = 0;  // 0-based, end excluded
     std::int64_t summit = -1;         // the summit's position, where the file gives one
     std::uint64_t line = 0;           // in the file
+    std::int64_t given_start = 0, given_end = 0;  // as the line has them, before centre_regions
+    bool centred = false;
 };
 
 // Reads every region of a BED or narrowPeak file (plain or gzip; "-" for
@@ -24,6 +29,11 @@ bool read_regions(const std::string& path, std::vector<genome_region>& regions, 
 // Each region made `width` bases centred on its summit, or its middle where
 // the file gives no summit.
 void centre_regions(std::vector<genome_region>& regions, std::int64_t width);
+
+// Leaves out the regions of no base (start = end, as BED allows), which have
+// no sequence: returns how many, with `first` set to "PATH: line N" of the
+// first.
+std::size_t drop_empty_regions(std::vector<genome_region>& regions, const std::string& path, std::string& first);
 
 // Checks every region against the genome: on one of its chromosomes, within
 // it. The first that is not fails with `error` set to "PATH: line N:

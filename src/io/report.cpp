@@ -129,3 +129,5 @@ void refuse_output_over_input(const char* program, const std::vector<std::string
         }
     }
 }
+
+std::string cut_name(const std::string& name) { return name.size() <= 100 ? name : name.substr(0, 100) + "..."; }

@@ -56,3 +56,7 @@ std::size_t checked_product(std::uint64_t a, std::uint64_t b);
 // output before, or while, it is read.
 void refuse_output_over_input(const char* program, const std::vector<std::string>& inputs,
                               const std::vector<std::string>& outputs);
+
+// A name (a chromosome's, a record's) as quoted in a message: at most 100
+// characters, cut with "..." past that, so that a huge name makes no huge line.
+std::string cut_name(const std::string& name);

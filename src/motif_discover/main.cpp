@@ -304,6 +304,7 @@ int run(int argc, char** argv) {
                                  std::to_string(line.settings.min_width) + " positions");
         return 1;
     }
+    warn_few_controls(program, records.targets.size(), records.controls.size());
     if (!line.control_out.empty() &&
         !write_file(program, line.control_out, line.regions.regions.empty() ? as_fasta(records.controls) : controls_text))
         return 1;

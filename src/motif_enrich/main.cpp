@@ -217,6 +217,7 @@ int run(int argc, char** argv) {
         }
         if (!line.control_out.empty()) controls_text = as_fasta(controls);
     }
+    warn_few_controls(program, targets.size(), controls.size());
     warn_unreachable(program, matrices, line.scan.wanted);
     if (!line.control_out.empty() && !write_file(program, line.control_out, controls_text)) return 1;
 
