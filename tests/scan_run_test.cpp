@@ -321,6 +321,7 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
     }
     write_file(dir / "wide.matrix", wide);
     write_file(dir / "huge.matrix", "A|1e300|\nC|1|\nG|1|\nT|1|\n");
+    write_file(dir / "low.matrix", "A|1|1|\nC|1|1|\nG|1|-1000000001|\nT|1|1|\n");
     const std::string fasta = examples + "/promoters.fa";
     write_file(dir / "headless.fa", "\n  \r\nACGT\n>a\nACGT\n");
     write_file(dir / "corrupt.fa.gz", "\x1f\x8b" + std::string(30, 'x'));
@@ -337,7 +338,8 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: no motif in the file"},
         {{"-m", dir / "wide.matrix", fasta}, "",
          dir / "wide.matrix: line 1: more than 1000 positions"},
-        {{"-m", dir / "huge.matrix", fasta}, "", "motif huge: a score of 1e+300 is beyond +-1e9, not a log-odds"},
+        {{"-m", dir / "huge.matrix", fasta}, "", dir / "huge.matrix: line 1: position 1: the score '1e300' is beyond +-1e+09, not a log-odds"},
+        {{"-m", dir / "low.matrix", fasta}, "", dir / "low.matrix: line 3: position 2: the score '-1000000001' is beyond +-1e+09, not a log-odds"},
         // An unreadable FASTA file is reported; the others are still scanned.
         {{"-m", tata(), dir / "missing.fa", fasta}, promoter_sites, dir / "missing.fa: No such file or directory"},
         {{"-m", tata(), dir.path, fasta}, promoter_sites, dir.path + ": Is a directory"},

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -34,6 +35,7 @@ struct motif_reading {
     std::optional<motif_format> format;  // forced; otherwise told from the content
     double sites = 20;                   // probabilities become counts for this many sites where the file gives none
     std::size_t max_width = 1000;        // wider motifs are refused
+    double max_score = HUGE_VAL;         // a matrix file's scores beyond +-this are refused
     std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
 };
 
