@@ -309,6 +309,30 @@ TEST_F(ScanRun, UsageErrorsExitWithTwo) {
     }
 }
 
+// A record whose header gives no name is named by its number in its file,
+// with one warning per file.
+TEST_F(ScanRun, RecordsWithoutANameAreNamedByTheirNumber) {
+    write_file(dir / "a.matrix", "A|1|\nC|0|\nG|0|\nT|0|\n");
+    const struct {
+        std::string fasta, names, warning;
+    } cases[] = {
+        {">\nA\n", "record1", "record 1 has no name, named record1"},
+        {">x\nA\n> some description\nA\n>\r\nA\n>y\nA\n", "x record2 record3 y",
+         "record 2 has no name, named record2 (2 such records, each by its number)"},
+        {">x\nA\n>y\nA\n", "x y", ""},
+    };
+    for (const auto& c : cases) {
+        write_file(dir / "in.fa", c.fasta);
+        const command_result r = run_command({scan, "-s", "1", "--strand", "+", "-m", dir / "a.matrix", dir / "in.fa"});
+        std::string names;
+        for (std::size_t at = 0; at < r.out.size(); at = r.out.find('\n', at) + 1)
+            names += (names.empty() ? "" : " ") + r.out.substr(at, r.out.find('\t', at) - at);
+        EXPECT_EQ(names, c.names) << c.fasta;
+        EXPECT_EQ(r.err, c.warning.empty() ? "" : "motif_scan: warning: " + dir / "in.fa: " + c.warning + "\n");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
 TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
     write_file(dir / "bad.matrix", "A|1|\nC|1|\nG|x|\nT|1|\n");
     write_file(dir / "empty.matrix", "\n\n\n\n");

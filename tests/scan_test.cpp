@@ -22,7 +22,7 @@ namespace {
 using namespace std::string_literals;
 
 // Random FASTA: records of any length (empty ones too) with headers that
-// have descriptions after a blank or tab, lines of any length ending in LF
+// have descriptions after a blank or tab (some no name), lines of any length ending in LF
 // or CR LF, blanks and tabs inside lines, soft-masked stretches, runs of N,
 // IUPAC codes and odd bytes, planted copies of a consensus so that sites
 // are found, and sometimes no final line feed.
@@ -32,7 +32,7 @@ std::string random_fasta(std::mt19937_64& random, const std::string& consensus) 
     if (random() % 4 == 0) text += random() % 2 ? "\n\n" : " \t\r\n";  // empty lines before the first record
     const int records = static_cast<int>(random() % 6);
     for (int r = 0; r < records; ++r) {
-        text += ">rec" + std::to_string(r);
+        text += random() % 8 == 0 ? ">" : ">rec" + std::to_string(r);  // some without a name
         switch (random() % 4) {
         case 0: text += " some description"; break;
         case 1: text += "\tdescription>with odd\x01 bytes"; break;
