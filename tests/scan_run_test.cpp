@@ -333,6 +333,30 @@ TEST_F(ScanRun, RecordsWithoutANameAreNamedByTheirNumber) {
     }
 }
 
+// Matrices whose scores spread too widely for the finest p-value grid are
+// named in one warning line for the run.
+TEST_F(ScanRun, CoarserPValueGridsAreNamedInOneWarning) {
+    for (const char* name : {"w1", "w2", "w3", "w4"}) write_file(dir / name, "A|-5000|\nC|1|\nG|1|\nT|1|\n");
+    const std::string spread = ": scores spread too widely for p-values on a grid of 0.001; ";
+    const struct {
+        std::vector<std::string> files;
+        std::string warning;
+    } cases[] = {
+        {{tata()}, ""},
+        {{tata(), dir / "w1"}, "w1" + spread + "a coarser one is used"},
+        {{dir / "w1", tata(), dir / "w2", dir / "w3", dir / "w4"},
+         "4 motifs' scores spread too widely for p-values on a grid of 0.001; coarser ones are used (w1, w2, w3 and 1 more)"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {scan, "-p", "1"};  // every motif reachable
+        for (const std::string& file : c.files) args.insert(args.end(), {"-m", file});
+        args.push_back(examples + "/promoters.fa");
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.err, c.warning.empty() ? "" : "motif_scan: warning: " + c.warning + "\n");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
 TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
     write_file(dir / "bad.matrix", "A|1|\nC|1|\nG|x|\nT|1|\n");
     write_file(dir / "empty.matrix", "\n\n\n\n");

@@ -144,5 +144,6 @@ bool load_scan_motifs(const char* program, const scan_options& options, std::vec
                       std::vector<scan_matrix>& matrices) {
     if (!load_motifs(program, options.motif_files, options.reading, options.motif_names, motifs)) return false;
     matrices = prepare_matrices(motifs, options.wanted, options.settings.threads, &kernels_in_use(options.settings));
+    warn_coarse_grids(program, matrices);
     return true;
 }
