@@ -341,50 +341,28 @@ TEST(MotifRead, RefusesMalformedFilesNamingTheLine) {
 }
 
 // Motifs of another format among the lines a MEME file passes over (a file
-// of another format appended to it) are named in one warning per file, at
-// the first such line; MEME's own text holds none (the fuzzing corpus holds
-// MEME 5's text output).
+// of another format appended) are named in one warning per file; MEME's own
+// text holds none (the fuzzing corpus holds MEME 5's text output).
 TEST(MotifRead, WarnsOfMotifsOfOtherFormatsInMemeFiles) {
-    const std::string meme = "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF one\n"
-                             "letter-probability matrix: alength= 4 w= 1\n 0.25 0.25 0.25 0.25\n\n";  // 8 lines
-    const struct {
-        std::string text, warning;
-    } cases[] = {
-        {meme + ">MA0001.1 Alpha\nA [1 2]\nC [0 1]\nG [3 0]\nT [0 0]\n>MA0002.1\nA 1\nC 1\nG 1\nT 1\n",
-         "line 9: a JASPAR motif in a MEME file, not read (2 such places in all)"},
-        // JASPAR's rows without letters, a comment among them.
-        {meme + ">MA0004.1 Arnt\n4 19 0\n16 0 20\n# a comment\n0 1 0\n0 0 0\n",
-         "line 9: a JASPAR motif in a MEME file, not read"},
-        {meme + ">GCAT\tfour/Homer\t6.5\n0.1 0.2 0.3 0.4\n", "line 9: a HOMER motif in a MEME file, not read"},
-        {meme + "AC  M00001\nXX\nP0      T      G      C      A\n01      0      0     16      4      C\n//\n",
-         "line 11: a TRANSFAC motif in a MEME file, not read"},
-        // Between motifs, after a matrix read without w=.
-        {"MOTIF a\nletter-probability matrix:\n1 0 0 0\n>x\nA 1\nC 1\nG 1\nT 1\nMOTIF b\nletter-probability matrix:\n1 0 0 0\n",
-         "line 4: a JASPAR motif in a MEME file, not read"},
-        // Too little of a motif: a header and three rows, a P0 line alone,
-        // a header whose rows a MOTIF line cuts.
-        {meme + ">x\nA 1\nC 1\nG 1\n\nP0 A C G T\nXX\n>y\n1 0\nMOTIF two\n"
-                "letter-probability matrix: alength= 4 w= 1\n 1 0 0 0\n",
-         ""},
-    };
-    for (const auto& c : cases) {
-        scratch_dir dir;
-        write_file(dir / "m.meme", c.text);
-        std::vector<motif> motifs;
-        std::string error, warning;
-        ASSERT_TRUE(read_motif_file(dir / "m.meme", {}, motifs, error, &warning)) << error;
-        EXPECT_EQ(warning, c.warning.empty() ? "" : dir / "m.meme: " + c.warning + "; give each format a file of its own")
-            << c.text;
-    }
-    // The MEME files shipped, and every file of the reader's fuzzing corpus.
-    std::vector<std::string> shipped = {SOURCE_DIR "/examples/promoter_motifs.meme"};
+    const std::string meme = "MEME version 4\n\nMOTIF one\nletter-probability matrix:\n0.25 0.25 0.25 0.25\n";
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {meme + ">MA1 Alpha\nA [1 2]\nC [0 1]\n# a comment\nG [3 0]\nT [0 0]\n>MA2\n1\n1\n1\n1\n",
+         "line 6: a JASPAR motif in a MEME file, not read (2 such places in all)"},
+        {meme + ">GCAT\tfour/Homer\t6.5\n0.1 0.2 0.3 0.4\n", "line 6: a HOMER motif in a MEME file, not read"},
+        {meme + "AC  M1\nP0 T G C A\n01 0 0 16 4 C\n", "line 7: a TRANSFAC motif in a MEME file, not read"},
+        // Too little of each, or cut by a MOTIF line.
+        {meme + ">x\nA 1\nC 1\nG 1\n\nP0 A C G T\nXX\n>y\n1 0\nMOTIF two\nletter-probability matrix:\n1 0 0 0\n", ""},
+        {read_file(SOURCE_DIR "/examples/promoter_motifs.meme"), ""}};
     for (const auto& entry : std::filesystem::directory_iterator(SOURCE_DIR "/fuzz/corpus/motif_read"))
-        shipped.push_back(entry.path().string());
-    for (const std::string& path : shipped) {
+        cases.push_back({read_file(entry.path()), ""});
+    scratch_dir dir;
+    for (const auto& [text, expected] : cases) {
+        write_file(dir / "m", text);
         std::vector<motif> motifs;
         std::string error, warning;
-        read_motif_file(path, {}, motifs, error, &warning);
-        EXPECT_EQ(warning, "") << path;
+        read_motif_file(dir / "m", {}, motifs, error, &warning);
+        EXPECT_EQ(warning, expected.empty() ? "" : dir / "m: " + expected + "; give each format a file of its own")
+            << text;
     }
 }
 

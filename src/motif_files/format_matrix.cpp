@@ -46,8 +46,8 @@ struct parser {
         if (std::fabs(value) > max_score) {
             char most[32];
             std::snprintf(most, sizeof most, "%g", max_score);
-            return fail("position " + std::to_string(positions + 1) + ": the score " + quoted(number) + " is beyond +-" +
-                        most + ", not a log-odds");
+            return fail("position " + std::to_string(positions + 1) + ": the score " + quoted(number) +
+                        " is beyond +-" + most + ", not a log-odds");
         }
         if (line == 0) {
             if (positions == max_positions)

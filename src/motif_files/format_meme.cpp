@@ -131,12 +131,15 @@ struct foreign_motifs {
             // HOMER's header: tab-separated fields, a number third.
             std::size_t tab = text.find('\t');
             if (tab != std::string_view::npos) tab = text.find('\t', tab + 1);
-            pending = tab != std::string_view::npos && looks_numeric(trimmed(text.substr(tab + 1))) ? homer_header : header;
+            pending =
+                tab != std::string_view::npos && looks_numeric(trimmed(text.substr(tab + 1))) ? homer_header : header;
         } else if (starts_with(text, "P0") || starts_with(text, "PO")) {
             const std::vector<std::string_view> fields = fields_of(text);
             std::string letters;
             for (std::size_t i = 1; i < fields.size(); ++i)
-                letters += fields[i].size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(fields[i][0]))) : '?';
+                letters += fields[i].size() == 1
+                               ? static_cast<char>(std::toupper(static_cast<unsigned char>(fields[i][0])))
+                               : '?';
             std::sort(letters.begin(), letters.end());
             if (fields[0].size() == 2 && letters == "ACGT") pending = p0;
         }
@@ -164,7 +167,8 @@ struct foreign_motifs {
     bool goes_on(std::string_view text) {
         std::vector<std::string_view> fields = fields_of(text);
         if (pending == p0) {
-            const bool row = fields.size() >= 5 && fields[0].find_first_not_of("0123456789") == std::string_view::npos &&
+            const bool row = fields.size() >= 5 &&
+                             fields[0].find_first_not_of("0123456789") == std::string_view::npos &&
                              std::all_of(fields.begin() + 1, fields.begin() + 5, looks_numeric);
             if (row) found("TRANSFAC");
             return row;

@@ -32,9 +32,10 @@ inline std::string unnamed_name(std::uint64_t n) { return "record" + std::to_str
 
 // Reads FASTA text in blocks split anywhere. A record starts at a line
 // beginning with '>'; its name is the header up to the first blank, tab or
-// carriage return, or if that is empty unnamed_name of its number. Every byte of the other lines but line feeds, carriage
-// returns, blanks and tabs is a position. The first line that is neither
-// empty nor blanks must be a header.
+// carriage return, or if that is empty unnamed_name of its number. Every
+// byte of the other lines but line feeds, carriage returns, blanks and tabs
+// is a position. The first line that is neither empty nor blanks must be a
+// header.
 struct fasta_reader {
     // `carry`: positions of a record repeated at the start of the next batch
     // when the record goes on there (the widest matrix's width - 1), so that
