@@ -179,9 +179,9 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
         // Each strand's sites came as a run in order of position, the runs
         // in order of motif, + before -: merged by position, runs before
         // later runs where positions tie, they go by piece and start, then
-        // motif, then strand. The last two runs (one motif's two strands at
-        // a loose threshold: millions of sites) are merged as they are
-        // reported, not copied.
+        // motif, then strand. The last two runs (at a loose threshold, tens
+        // of thousands of sites each) are merged as they are reported, not
+        // copied.
         merge_runs(scratch.found, scratch.runs, scratch.merged);
         const std::vector<site>& found = scratch.found;
         const std::size_t split = scratch.runs.size() > 2 ? scratch.runs[1] : found.size();
