@@ -340,6 +340,32 @@ TEST(MotifRead, RefusesMalformedFilesNamingTheLine) {
     }
 }
 
+// Motifs of another format among the lines a MEME file passes over (a file
+// of another format appended) are named in one warning per file; MEME's own
+// text holds none (the fuzzing corpus holds MEME 5's text output).
+TEST(MotifRead, WarnsOfMotifsOfOtherFormatsInMemeFiles) {
+    const std::string meme = "MEME version 4\n\nMOTIF one\nletter-probability matrix:\n0.25 0.25 0.25 0.25\n";
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {meme + ">MA1 Alpha\nA [1 2]\nC [0 1]\n# a comment\nG [3 0]\nT [0 0]\n>MA2\n1\n1\n1\n1\n",
+         "line 6: a JASPAR motif in a MEME file, not read (2 such places in all)"},
+        {meme + ">GCAT\tfour/Homer\t6.5\n0.1 0.2 0.3 0.4\n", "line 6: a HOMER motif in a MEME file, not read"},
+        {meme + "AC  M1\nP0 T G C A\n01 0 0 16 4 C\n", "line 7: a TRANSFAC motif in a MEME file, not read"},
+        // Too little of each, or cut by a MOTIF line.
+        {meme + ">x\nA 1\nC 1\nG 1\n\nP0 A C G T\nXX\n>y\n1 0\nMOTIF two\nletter-probability matrix:\n1 0 0 0\n", ""},
+        {read_file(SOURCE_DIR "/examples/promoter_motifs.meme"), ""}};
+    for (const auto& entry : std::filesystem::directory_iterator(SOURCE_DIR "/fuzz/corpus/motif_read"))
+        cases.push_back({read_file(entry.path()), ""});
+    scratch_dir dir;
+    for (const auto& [text, expected] : cases) {
+        write_file(dir / "m", text);
+        std::vector<motif> motifs;
+        std::string error, warning;
+        read_motif_file(dir / "m", {}, motifs, error, &warning);
+        EXPECT_EQ(warning, expected.empty() ? "" : dir / "m: " + expected + "; give each format a file of its own")
+            << text;
+    }
+}
+
 // A repeated identifier gets the first free "#2", "#3", ... in load order,
 // whatever suffixed names the files hold themselves.
 TEST(MotifRead, RepeatedIdentifiersGetTheFirstFreeSuffix) {

@@ -259,6 +259,12 @@ TEST_F(ScanRun, ListsPicksAndWarnsAboutMotifs) {
                   .err,
               "motif_scan: warning: 4 motifs can never be reported: no window can reach score 9 (MA1_Alpha, MA2_Beta, "
               "MA1_Alpha#2 and 1 more" + hint);
+    // Scores that spread too widely for a grid of 0.001: one line for the run.
+    for (const char* name : {"w1", "w2", "w3", "w4"}) write_file(dir / name, "A|-5000|\nC|1|\nG|1|\nT|1|\n");
+    EXPECT_EQ(run_command({scan, "-p", "1", "-m", dir / "w1", "-m", tata(), "-m", dir / "w2", "-m", dir / "w3", "-m",
+                           dir / "w4", examples + "/promoters.fa"}).err,
+              "motif_scan: warning: 4 motifs' scores spread too widely for p-values on a grid of 0.001; coarser ones are "
+              "used (w1, w2, w3 and 1 more)\n");
     // A gzip motif file from standard input.
     EXPECT_EQ(run_command({scan, "--list", "-m", "-"}, gzip(read_file(dir / "a.jaspar"))).out,
               "MA1_Alpha\t6\tjaspar\t8\t0.000244\nMA2_Beta\t2\tjaspar\t1\t0.0625\n");
@@ -309,6 +315,17 @@ TEST_F(ScanRun, UsageErrorsExitWithTwo) {
     }
 }
 
+// A record whose header gives no name is named by its number in its file,
+// with one warning per file.
+TEST_F(ScanRun, RecordsWithoutANameAreNamedByTheirNumber) {
+    write_file(dir / "a.matrix", "A|1|\nC|0|\nG|0|\nT|0|\n");
+    write_file(dir / "in.fa", ">x\nA\n> description\nA\n>\r\nA\n");
+    const command_result r = run_command({scan, "-s", "1", "--strand", "+", "-m", dir / "a.matrix", dir / "in.fa"});
+    EXPECT_EQ(r.out, "x\t0\t1\ta\t1\t+\t0.25\tA\nrecord2\t0\t1\ta\t1\t+\t0.25\tA\nrecord3\t0\t1\ta\t1\t+\t0.25\tA\n");
+    EXPECT_EQ(r.err, "motif_scan: warning: " + dir / "in.fa" +
+                         ": record 2 has no name, named record2 (2 such records, each by its number)\n");
+}
+
 TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
     write_file(dir / "bad.matrix", "A|1|\nC|1|\nG|x|\nT|1|\n");
     write_file(dir / "empty.matrix", "\n\n\n\n");
@@ -337,7 +354,8 @@ TEST_F(ScanRun, UnreadableOrMalformedInputsExitWithOne) {
         {{"-m", dir / "empty.matrix", fasta}, "", dir / "empty.matrix: no motif in the file"},
         {{"-m", dir / "wide.matrix", fasta}, "",
          dir / "wide.matrix: line 1: more than 1000 positions"},
-        {{"-m", dir / "huge.matrix", fasta}, "", "motif huge: a score of 1e+300 is beyond +-1e9, not a log-odds"},
+        {{"-m", dir / "huge.matrix", fasta}, "",
+         dir / "huge.matrix: line 1: position 1: the score '1e300' is beyond +-1e+09, not a log-odds"},
         // An unreadable FASTA file is reported; the others are still scanned.
         {{"-m", tata(), dir / "missing.fa", fasta}, promoter_sites, dir / "missing.fa: No such file or directory"},
         {{"-m", tata(), dir.path, fasta}, promoter_sites, dir.path + ": Is a directory"},

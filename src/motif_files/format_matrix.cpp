@@ -1,6 +1,7 @@
 // The matrix files motif_matrix writes: four lines, A, C, G and T, of
 // '|'-closed fields, parsed a byte at a time.
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "bases.h"
@@ -14,8 +15,10 @@ constexpr std::size_t max_field = 64;
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 struct parser {
-    parser(std::size_t max, std::vector<std::array<double, 4>>& into) : max_positions(max), scores(into) {}
+    parser(std::size_t max, double most, std::vector<std::array<double, 4>>& into)
+        : max_positions(max), max_score(most), scores(into) {}
     std::size_t max_positions;
+    double max_score;
     std::vector<std::array<double, 4>>& scores;
     std::string error;
 
@@ -40,6 +43,12 @@ struct parser {
             return fail("position " + std::to_string(positions + 1) + ": " + quoted(number) + " is not a number");
         if (!std::isfinite(value))
             return fail("position " + std::to_string(positions + 1) + ": " + quoted(number) + " is not a finite number");
+        if (std::fabs(value) > max_score) {
+            char most[32];
+            std::snprintf(most, sizeof most, "%g", max_score);
+            return fail("position " + std::to_string(positions + 1) + ": the score " + quoted(number) +
+                        " is beyond +-" + most + ", not a log-odds");
+        }
         if (line == 0) {
             if (positions == max_positions)
                 return fail("more than " + std::to_string(max_positions) + " positions");
@@ -117,7 +126,7 @@ bool parse_matrix(motif_lines& lines, parse_context& context) {
     m.id = name_after_file(context.path, ".matrix");
     m.names = {m.id};
     m.format = motif_format::matrix;
-    parser p(context.how.max_width, m.scores);
+    parser p(context.how.max_width, context.how.max_score, m.scores);
     std::string line;
     while (lines.next(line)) {
         for (const char c : line)

@@ -3,8 +3,8 @@
 // of the "letter-probability matrix:" that follows, probabilities of A, C, G
 // and T. Every other line (log-odds matrices, site lists, URLs, ...) is
 // passed over; an alphabet other than DNA is refused.
+#include <algorithm>
 #include <cctype>
-
 #include <cmath>
 
 #include "motif_parse.h"
@@ -111,6 +111,89 @@ bool read_matrix(motif_lines& lines, parse_context& context, pending_motif& curr
     return add_counted_motif(lines, context, current.m, rows, true, current.line);
 }
 
+// Motifs of the other formats among the lines a MEME file passes over, as
+// their readers would take them: a '>' header, then four rows of counts
+// (JASPAR's), or one row of four after HOMER's header; a P0 line naming A,
+// C, G and T, then a numbered row (TRANSFAC's). A file of another format
+// appended to a MEME file would otherwise lose its motifs without a word.
+// A line that starts neither costs a look at its first byte; blank and
+// comment lines, as those readers skip them, do not part a header from its
+// rows.
+struct foreign_motifs {
+    std::uint64_t count = 0, first_line = 0;
+    const char* first_format = nullptr;
+
+    void pass_over(std::string_view text, std::uint64_t number) {
+        if (text.empty() || text.front() == '#') return;
+        if (pending != none && goes_on(text)) return;
+        pending = none;
+        if (text.front() == '>' && !fields_of(text.substr(1)).empty()) {
+            // HOMER's header: tab-separated fields, a number third.
+            std::size_t tab = text.find('\t');
+            if (tab != std::string_view::npos) tab = text.find('\t', tab + 1);
+            pending =
+                tab != std::string_view::npos && looks_numeric(trimmed(text.substr(tab + 1))) ? homer_header : header;
+        } else if (starts_with(text, "P0") || starts_with(text, "PO")) {
+            const std::vector<std::string_view> fields = fields_of(text);
+            std::string letters;
+            for (std::size_t i = 1; i < fields.size(); ++i)
+                letters += fields[i].size() == 1
+                               ? static_cast<char>(std::toupper(static_cast<unsigned char>(fields[i][0])))
+                               : '?';
+            std::sort(letters.begin(), letters.end());
+            if (fields[0].size() == 2 && letters == "ACGT") pending = p0;
+        }
+        start = number;
+        rows = 0;
+    }
+
+    // Lines the parser reads itself part a header from what follows.
+    void interrupt() { pending = none; }
+
+  private:
+    enum { none, header, homer_header, p0 } pending = none;
+    std::uint64_t start = 0;
+    int rows = 0;
+
+    void found(const char* format) {
+        if (count++ == 0) {
+            first_line = start;
+            first_format = format;
+        }
+        pending = none;
+    }
+
+    // Whether the line carries on the start pending.
+    bool goes_on(std::string_view text) {
+        std::vector<std::string_view> fields = fields_of(text);
+        if (pending == p0) {
+            const bool row = fields.size() >= 5 &&
+                             fields[0].find_first_not_of("0123456789") == std::string_view::npos &&
+                             std::all_of(fields.begin() + 1, fields.begin() + 5, looks_numeric);
+            if (row) found("TRANSFAC");
+            return row;
+        }
+        // A row of counts: numbers, or a base letter standing alone before
+        // them, in brackets or not.
+        const bool letter = std::string_view("ACGTacgt").find(text.front()) != std::string_view::npos &&
+                            (text.size() == 1 || text[1] == ' ' || text[1] == '\t' || text[1] == '[');
+        if (letter) {
+            std::string_view rest = trimmed(text.substr(1));
+            if (!rest.empty() && rest.front() == '[') rest.remove_prefix(1);
+            if (!rest.empty() && rest.back() == ']') rest.remove_suffix(1);
+            fields = fields_of(rest);
+        }
+        if (fields.empty() || !std::all_of(fields.begin(), fields.end(), looks_numeric)) return false;
+        ++rows;
+        if (pending == homer_header && !letter && fields.size() == 4) {
+            found("HOMER");
+        } else if (rows == 4) {
+            found("JASPAR");
+        }
+        return true;
+    }
+};
+
 }  // namespace
 
 bool parse_meme(motif_lines& lines, parse_context& context) {
@@ -120,12 +203,15 @@ bool parse_meme(motif_lines& lines, parse_context& context) {
             return lines.fail("motif " + current.m.names[0] + " has no letter-probability matrix", current.line);
         return true;
     };
+    foreign_motifs foreign;
     std::string line;
     while (lines.next(line)) {
         const std::string_view text = trimmed(line);
         if (starts_with(text, "ALPHABET")) {
+            foreign.interrupt();
             if (!read_alphabet(lines, text)) return false;
         } else if (starts_with(text, "MOTIF") && (text.size() == 5 || fields_of(text)[0] == "MOTIF")) {
+            foreign.interrupt();
             if (!finish()) return false;
             const std::vector<std::string_view> fields = fields_of(text);
             if (fields.size() < 2) return lines.fail("MOTIF without a name");
@@ -140,12 +226,20 @@ bool parse_meme(motif_lines& lines, parse_context& context) {
                 current.m.id += "_" + current.m.names[1];
             }
         } else if (starts_with(text, "letter-probability matrix")) {
+            foreign.interrupt();
             if (current.line == 0) return lines.fail("a letter-probability matrix before any MOTIF line");
             if (current.has_matrix)
                 return lines.fail("a second letter-probability matrix for motif " + current.m.names[0]);
             if (!read_matrix(lines, context, current, text)) return false;
+        } else {
+            foreign.pass_over(text, lines.number);
         }
     }
     if (!lines.error.empty() || !lines.read_failure.empty()) return false;
+    if (foreign.count > 0)
+        context.warning = "line " + std::to_string(foreign.first_line) + ": a " + foreign.first_format +
+                          " motif in a MEME file, not read" +
+                          (foreign.count > 1 ? " (" + std::to_string(foreign.count) + " such places in all)" : "") +
+                          "; give each format a file of its own";
     return finish();
 }

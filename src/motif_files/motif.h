@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -34,25 +35,30 @@ struct motif_reading {
     std::optional<motif_format> format;  // forced; otherwise told from the content
     double sites = 20;                   // probabilities become counts for this many sites where the file gives none
     std::size_t max_width = 1000;        // wider motifs are refused
+    double max_score = HUGE_VAL;         // a matrix file's scores beyond +-this are refused
     std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
 };
 
 // Appends every motif of the file at `path` to `into`, identified as its
 // format names it (not yet made unique). On failure returns false with
 // `error` set to "PATH: reason" or "PATH: line N: reason"; `into` may then
-// hold some of the file's motifs.
-bool read_motif_file(const std::string& path, const motif_reading& how, std::vector<motif>& into, std::string& error);
+// hold some of the file's motifs. A file read with a doubt (motifs of
+// another format in what a MEME file passes over) sets `warning`, if given,
+// to "PATH: line N: reason", else leaves it empty.
+bool read_motif_file(const std::string& path, const motif_reading& how, std::vector<motif>& into, std::string& error,
+                     std::string* warning = nullptr);
 
 // The same for a file already open on `fd` (left open), named `path`.
 bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
-                   std::string& error);
+                   std::string& error, std::string* warning = nullptr);
 
 // Score of a base at a position from counts, the rule motif_matrix uses:
 // ln(((count + 0.25) / (total + 1)) / 0.25), total the position's count of
 // all bases; a position without counts scores 0 for every base.
 std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts);
 
-// Reads every file in `paths` in order for `program` into `all`, makes
+// Reads every file in `paths` in order for `program` into `all` (a file's
+// warning one line on standard error), makes
 // identifiers unique (a repeated one gets "#2", "#3", ... in load order),
 // and lists in `picked` the motifs whose identifier, pre-suffix identifier
 // or one of whose names is in `wanted` (all of them if it is empty).

@@ -52,6 +52,7 @@ struct parse_context {
     std::string path;          // for motifs named after their file
     const motif_reading& how;
     std::vector<motif>& into;
+    std::string warning;       // "line N: ..." of a file read all the same
 };
 
 // Text from a file for an error: in quotes, control bytes as '?', cut

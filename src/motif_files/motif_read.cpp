@@ -126,11 +126,12 @@ double sites_of_option(const char* program, const char* value) {
 }
 
 bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
-                   std::string& error) {
+                   std::string& error, std::string* warning) {
+    if (warning) warning->clear();
     input_file input;
     if (!open_input_fd(::dup(fd), path, input, error)) return false;
     motif_lines lines(input, how.block_bytes);
-    parse_context context{path, how, into};
+    parse_context context{path, how, into, {}};
     const std::size_t before = into.size();
     std::optional<motif_format> format = how.format;
     bool ok = format || detect_format(lines, format);
@@ -153,16 +154,18 @@ bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, st
         return false;
     }
     for (std::size_t i = before; i < into.size(); ++i) into[i].id = safe_identifier(into[i].id);
+    if (warning && !context.warning.empty()) *warning = path + ": " + context.warning;
     return true;
 }
 
-bool read_motif_file(const std::string& path, const motif_reading& how, std::vector<motif>& into, std::string& error) {
+bool read_motif_file(const std::string& path, const motif_reading& how, std::vector<motif>& into, std::string& error,
+                     std::string* warning) {
     const int fd = path == "-" ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    const bool ok = read_motif_fd(fd, path == "-" ? "standard input" : path, how, into, error);
+    const bool ok = read_motif_fd(fd, path == "-" ? "standard input" : path, how, into, error, warning);
     if (fd > 0) ::close(fd);
     return ok;
 }
@@ -172,11 +175,12 @@ bool load_motif_set(const char* program, const std::vector<std::string>& paths, 
     all.clear();
     picked.clear();
     for (const std::string& path : paths) {
-        std::string error;
-        if (!read_motif_file(path, how, all, error)) {
+        std::string error, warning;
+        if (!read_motif_file(path, how, all, error, &warning)) {
             print_error(program, error);
             return false;
         }
+        if (!warning.empty()) print_error(program, "warning: " + warning);
     }
     // A repeated identifier gets the first free "#2", "#3", ... in load order.
     std::vector<std::string> given(all.size());

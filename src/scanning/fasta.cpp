@@ -120,6 +120,11 @@ bool fasta_reader::read(const char* data, std::size_t size, std::string& error) 
             name.append(at, stop);
             at = stop;
             if (at < end) {
+                // An empty name would make an empty first column of BED.
+                if (name.empty()) {
+                    name = unnamed_name(records);
+                    if (unnamed++ == 0) first_unnamed = records;
+                }
                 if (record_named) record_named(name);
                 batch.pieces.push_back({name, records - 1, 0, batch.used, 0, false});
                 where = *at == '\n' ? line_start : header_rest;

@@ -27,11 +27,15 @@ struct sequence_batch {
     std::vector<sequence_piece> pieces;
 };
 
+// The name of the n-th record of a file (from 1) whose header gives none.
+inline std::string unnamed_name(std::uint64_t n) { return "record" + std::to_string(n); }
+
 // Reads FASTA text in blocks split anywhere. A record starts at a line
 // beginning with '>'; its name is the header up to the first blank, tab or
-// carriage return. Every byte of the other lines but line feeds, carriage
-// returns, blanks and tabs is a position. The first line that is neither
-// empty nor blanks must be a header.
+// carriage return, or if that is empty unnamed_name of its number. Every
+// byte of the other lines but line feeds, carriage returns, blanks and tabs
+// is a position. The first line that is neither empty nor blanks must be a
+// header.
 struct fasta_reader {
     // `carry`: positions of a record repeated at the start of the next batch
     // when the record goes on there (the widest matrix's width - 1), so that
@@ -59,6 +63,7 @@ struct fasta_reader {
     bool at_line_start = true;  // before the first record
     std::uint64_t line = 1;     // counted until the first header
     std::uint64_t records = 0;  // headers read
+    std::uint64_t unnamed = 0, first_unnamed = 0;  // records without a name, and the first one's number
     std::string name;           // of the record being read
 
   private:

@@ -2,6 +2,7 @@
 // input is held, each record's positions gathered, and every window of
 // every motif on every strand scored base by base.
 #include "bases.h"
+#include "fasta.h"
 #include "scanning.h"
 
 std::vector<plain_site> plain_scan(const std::string& fasta, const std::vector<scan_matrix>& matrices,
@@ -16,7 +17,8 @@ std::vector<plain_site> plain_scan(const std::string& fasta, const std::vector<s
         const std::string line = fasta.substr(at, end - at);
         at = end + 1;
         if (!line.empty() && line[0] == '>') {
-            records.emplace_back(line.substr(1, line.find_first_of(" \t\r") - 1), "");
+            const std::string name = line.substr(1, line.find_first_of(" \t\r") - 1);
+            records.emplace_back(name.empty() ? unnamed_name(records.size() + 1) : name, "");
         } else if (!records.empty()) {
             for (const char c : line)
                 if (c != '\r' && c != ' ' && c != '\t') records.back().second += c;

@@ -7,6 +7,7 @@
 
 #include "kernels.h"
 #include "parallel_for.h"
+#include "report.h"
 
 namespace {
 
@@ -145,6 +146,24 @@ std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, cons
     std::vector<scan_matrix> prepared(motifs.size());
     parallel_for(motifs.size(), threads, [&](std::size_t i) { prepared[i] = prepare_matrix(motifs[i], wanted, loops); });
     return prepared;
+}
+
+void warn_coarse_grids(const char* program, const std::vector<scan_matrix>& matrices) {
+    std::vector<const std::string*> coarse;
+    for (const scan_matrix& m : matrices)
+        if (m.grid.step > finest_step) coarse.push_back(&m.name);
+    if (coarse.empty()) return;
+    if (coarse.size() == 1) {
+        print_error(program, "warning: " + *coarse[0] +
+                                 ": scores spread too widely for p-values on a grid of 0.001; a coarser one is used");
+        return;
+    }
+    std::string line = "warning: " + std::to_string(coarse.size()) +
+                       " motifs' scores spread too widely for p-values on a grid of 0.001; coarser ones are used (";
+    for (std::size_t i = 0; i < std::min<std::size_t>(3, coarse.size()); ++i)
+        line += (i == 0 ? "" : i + 1 == coarse.size() ? " and " : ", ") + *coarse[i];
+    if (coarse.size() > 3) line += " and " + std::to_string(coarse.size() - 3) + " more";
+    print_error(program, line + ")");
 }
 
 scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const scan_kernels* loops) {

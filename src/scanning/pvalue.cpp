@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr double finest_step = 0.001;
 constexpr double max_cells = double(1 << 21);
 constexpr double max_work = 1e8;  // cells times positions: the dynamic programming's cost
 constexpr std::int64_t coarse_cells = 256;

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr std::size_t spill_bytes = 4 << 20;
+// Sites of one chunk held at once: 40 bytes each, twice over for merging.
+constexpr std::size_t max_chunk_sites = 1 << 16;
 
 // The first position from `from` on whose bit is `set` in bits of
 // `positions` positions; every position past them counts as set.
@@ -120,15 +122,21 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
         if (b < blocks) scratch.clean[b] = static_cast<std::uint32_t>(next_bad > 64 * b + 63 ? next_bad - (64 * b + 63) : 0);
     }
 
-    // Chunks small enough that their sites stay few, even at a threshold
-    // every window reaches, and their codes stay in cache.
+    // Chunks small enough that their codes stay in cache while every motif
+    // passes over them. A loose threshold passes most windows: a chunk whose
+    // sites outgrow max_chunk_sites is scanned again in halves, and later
+    // chunks stay that small until their sites are few again, so memory stays
+    // bounded whatever the threshold (at worst 64 sites per orientation, a
+    // chunk of one block).
     const std::size_t chunk = std::clamp<std::size_t>((std::size_t{1} << 17) / orientations, 16, 256);
     scratch.passed.resize(chunk);
-    for (std::size_t first = 0; first < blocks; first += chunk) {
-        const std::size_t count = std::min(chunk, blocks - first);
+    std::size_t span = chunk;
+    for (std::size_t first = 0; first < blocks;) {
+        const std::size_t count = std::min(span, blocks - first);
         scratch.found.clear();
         scratch.runs.clear();
-        for (std::uint32_t index = 0; index < matrices.size(); ++index) {
+        bool overflowed = false;
+        for (std::uint32_t index = 0; index < matrices.size() && !overflowed; ++index) {
             const scan_matrix& m = matrices[index];
             if (m.hopeless) continue;
             for (const bool minus : {false, true}) {
@@ -160,13 +168,20 @@ void scan_batch(const sequence_batch& batch, const std::vector<scan_matrix>& mat
                     }
                 }
             }
+            overflowed = count > 1 && scratch.found.size() > max_chunk_sites;
         }
+        if (overflowed) {
+            span = count / 2;
+            continue;
+        }
+        first += count;
+        if (scratch.found.size() < max_chunk_sites / 4) span = std::min(chunk, 2 * span);
         // Each strand's sites came as a run in order of position, the runs
         // in order of motif, + before -: merged by position, runs before
         // later runs where positions tie, they go by piece and start, then
-        // motif, then strand. The last two runs (one motif's two strands at
-        // a loose threshold: millions of sites) are merged as they are
-        // reported, not copied.
+        // motif, then strand. The last two runs (at a loose threshold, tens
+        // of thousands of sites each) are merged as they are reported, not
+        // copied.
         merge_runs(scratch.found, scratch.runs, scratch.merged);
         const std::vector<site>& found = scratch.found;
         const std::size_t split = scratch.runs.size() > 2 ? scratch.runs[1] : found.size();

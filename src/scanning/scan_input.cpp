@@ -30,6 +30,14 @@ bool read_through(const char* program, input_file& input, fasta_reader& reader, 
         }
     }
     reader.end();
+    if (reader.unnamed > 0) {
+        const std::string first = std::to_string(reader.first_unnamed);
+        print_error(program, "warning: " + input.name + ": record " + first + " has no name, named " +
+                                 unnamed_name(reader.first_unnamed) +
+                                 (reader.unnamed > 1
+                                      ? " (" + std::to_string(reader.unnamed) + " such records, each by its number)"
+                                      : ""));
+    }
     close_input(input);
     return ok;
 }

@@ -101,6 +101,7 @@ void check_scan_options(const char* program, scan_options& options) {
     if (options.motif_files.empty()) usage_error(program, "no matrix given (-m FILE)");
     if (options.settings.threads == 0) options.settings.threads = std::max(1u, std::thread::hardware_concurrency());
     options.reading.max_width = max_scan_width;
+    options.reading.max_score = max_scan_score;
 }
 
 void warn_unreachable(const char* program, const std::vector<scan_matrix>& matrices, const threshold& wanted) {
@@ -137,15 +138,7 @@ void warn_unreachable(const char* program, const std::vector<scan_matrix>& matri
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
                       std::vector<scan_matrix>& matrices) {
     if (!load_motifs(program, options.motif_files, options.reading, options.motif_names, motifs)) return false;
-    for (const motif& m : motifs)
-        for (const auto& column : m.scores)
-            for (const double s : column)
-                if (std::fabs(s) > max_scan_score) {
-                    char text[64];
-                    std::snprintf(text, sizeof text, "%g", s);
-                    print_error(program, "motif " + m.id + ": a score of " + text + " is beyond +-1e9, not a log-odds");
-                    return false;
-                }
     matrices = prepare_matrices(motifs, options.wanted, options.settings.threads, &kernels_in_use(options.settings));
+    warn_coarse_grids(program, matrices);
     return true;
 }

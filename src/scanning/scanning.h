@@ -91,6 +91,9 @@ struct scan_matrix {
     strand_filter forward, reverse;  // the reverse: the window's bases against the reverse complement
 };
 
+// The step of the p-value grid wherever the distribution fits.
+inline constexpr double finest_step = 0.001;
+
 // Scores beyond this are refused: no log-odds come near, and the grid of
 // p-values could not count their steps.
 inline constexpr double max_scan_score = 1e9;
@@ -102,6 +105,10 @@ scan_matrix prepare_matrix(const motif& m, const threshold& wanted, const scan_k
 // Prepares every motif, on `threads` threads.
 std::vector<scan_matrix> prepare_matrices(const std::vector<motif>& motifs, const threshold& wanted, unsigned threads,
                                           const scan_kernels* loops);
+
+// One warning line for `program`, if any matrix's p-value grid is coarser
+// than finest_step, counting them and naming the first three.
+void warn_coarse_grids(const char* program, const std::vector<scan_matrix>& matrices);
 
 // The p-value of a window of grid score x (x at least grid.lowest).
 inline double p_value(const score_grid& grid, std::int64_t x) {
