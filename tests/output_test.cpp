@@ -10,8 +10,10 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <thread>
 
 #include "helpers.h"
+#include "parallel_for.h"
 #include "report.h"
 #include "run_command.h"
 #include "write_all.h"
@@ -142,6 +144,17 @@ TEST(OptionValues, RunningOutOfMemoryIsOneLine) {
         EXPECT_EQ(guarded_main("prog", body), 1);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "prog: out of memory (while drawing)\n");
     }
+    // From a worker thread too, where the exception would otherwise end in std::terminate.
+    const std::thread::id main_thread = std::this_thread::get_id();
+    EXPECT_EXIT(guarded_main("prog",
+                             [&] {
+                                 parallel_for(1000, 2, [&](std::size_t) {
+                                     if (std::this_thread::get_id() != main_thread) throw std::bad_alloc();
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                 });
+                                 return 0;
+                             }),
+                testing::ExitedWithCode(1), "^prog: out of memory \\(while drawing\\)\n$");
 }
 
 TEST(OptionValues, HelpIntoAFullDiskFails) {

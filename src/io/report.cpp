@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -94,20 +95,34 @@ void print_and_exit(const char* program, const std::string& text) {
 
 namespace {
 
-const char* stage = nullptr;
+// Read by a worker thread that runs out of memory while the main thread names stages.
+std::atomic<const char*> stage{nullptr};
+const char* guarded_program = "motif tools";
+
+std::string out_of_memory_line() {
+    const char* const what = stage;
+    return std::string("out of memory") + (what ? std::string(" (while ") + what + ")" : "");
+}
 
 }  // namespace
 
 void working_on(const char* what) { stage = what; }
 
 int guarded_main(const char* program, const std::function<int()>& body) {
+    guarded_program = program;
     try {
         return body();
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
-    print_error(program, std::string("out of memory") + (stage ? std::string(" (while ") + stage + ")" : ""));
+    print_error(program, out_of_memory_line());
     return 1;
+}
+
+void out_of_memory_on_thread() {
+    print_error(guarded_program, out_of_memory_line());
+    // Other threads still run: no destructors, no flushing of what they hold.
+    std::_Exit(1);
 }
 
 std::size_t checked_product(std::uint64_t a, std::uint64_t b) {

@@ -46,6 +46,9 @@ unsigned threads_option(const char* program, const char* text);
 // WHAT the last stage named by working_on, and status 1.
 int guarded_main(const char* program, const std::function<int()>& body);
 void working_on(const char* what);
+// The same line and status from a worker thread, where the exception
+// cannot reach guarded_main: the process ends at once.
+[[noreturn]] void out_of_memory_on_thread();
 
 // The product of two counts that size an allocation; past SIZE_MAX it
 // throws std::length_error, which guarded_main reports.

@@ -4,13 +4,27 @@
 // are waiting, so memory stays bounded.
 #include "pipeline.h"
 
+#include <new>
+#include <stdexcept>
+
+#include "report.h"
 #include "write_all.h"
 
 pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s, site_reporter r, int fd)
     : matrices(m), settings(s), report(std::move(r)), output_fd(fd) {
     if (settings.threads <= 1) return;
     workers.reserve(settings.threads);
-    for (unsigned t = 0; t < settings.threads; ++t) workers.emplace_back(&pipeline::work, this, t);
+    for (unsigned t = 0; t < settings.threads; ++t)
+        workers.emplace_back([this, t] {
+            // A worker's failure to allocate cannot reach the program's main.
+            try {
+                work(t);
+            } catch (const std::bad_alloc&) {
+                out_of_memory_on_thread();
+            } catch (const std::length_error&) {
+                out_of_memory_on_thread();
+            }
+        });
 }
 
 pipeline::~pipeline() { finish(); }
