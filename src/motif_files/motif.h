@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+// The probabilities of A, C, G and T in sequence that holds no site: what
+// scores are odds against and p-values are chances under.
+using base_frequencies = std::array<double, 4>;
+inline constexpr base_frequencies uniform_bases = {0.25, 0.25, 0.25, 0.25};
+
 enum class motif_format { matrix, jaspar, meme, transfac, homer };
 
 // The names --format takes and --list prints, in motif_format order.

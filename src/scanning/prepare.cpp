@@ -176,7 +176,7 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const sca
     // The lowest score a reported window can have, and the part of the tail
     // reported windows can need: the grid's shape first (its top only),
     // then the tail from where reported windows can start.
-    const score_grid shape = build_score_grid(m.scores, INT64_MAX);
+    const score_grid shape = build_score_grid(m.scores, INT64_MAX, wanted.background);
     const std::int64_t highest = shape.lowest + static_cast<std::int64_t>(shape.tail.size()) - 1;
     double min_score = wanted.value;
     if (wanted.by_score) {
@@ -184,9 +184,10 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const sca
         const double from = std::floor((wanted.value - shape.rounding) / shape.step) - 1;
         m.grid = build_score_grid(m.scores, from >= static_cast<double>(highest) ? highest
                                             : from <= -9e18                      ? INT64_MIN
-                                                                                 : static_cast<std::int64_t>(from));
+                                                                                 : static_cast<std::int64_t>(from),
+                                  wanted.background);
     } else {
-        m.grid = build_score_grid(m.scores, lowest_cell_within(shape, wanted.value));
+        m.grid = build_score_grid(m.scores, lowest_cell_within(shape, wanted.value), wanted.background);
         // The tail falls as x rises: report from the first x whose tail is within P.
         const auto first = std::find_if(m.grid.tail.begin(), m.grid.tail.end(), [&](double p) { return p <= wanted.value; });
         m.hopeless = first == m.grid.tail.end();
