@@ -42,6 +42,7 @@ struct motif_reading {
     std::size_t max_width = 1000;        // wider motifs are refused
     double max_score = HUGE_VAL;         // a matrix file's scores beyond +-this are refused
     std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
+    base_frequencies background = uniform_bases;  // what counts score against
 };
 
 // Appends every motif of the file at `path` to `into`, identified as its
@@ -57,10 +58,13 @@ bool read_motif_file(const std::string& path, const motif_reading& how, std::vec
 bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
                    std::string& error, std::string* warning = nullptr);
 
-// Score of a base at a position from counts, the rule motif_matrix uses:
-// ln(((count + 0.25) / (total + 1)) / 0.25), total the position's count of
-// all bases; a position without counts scores 0 for every base.
-std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts);
+// Score of a base at a position from counts: the log-odds of its frequency,
+// with the base's background frequency as pseudocount, against that
+// frequency, ln(((count + bg) / (total + 1)) / bg), total the position's
+// count of all bases; over the uniform background, the rule motif_matrix
+// uses. A position without counts scores 0 for every base.
+std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts,
+                                         const base_frequencies& background = uniform_bases);
 
 // Reads every file in `paths` in order for `program` into `all` (a file's
 // warning one line on standard error), makes
