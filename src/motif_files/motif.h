@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -14,6 +15,21 @@
 // scores are odds against and p-values are chances under.
 using base_frequencies = std::array<double, 4>;
 inline constexpr base_frequencies uniform_bases = {0.25, 0.25, 0.25, 0.25};
+
+// Files print frequencies to a few digits: their sum may miss 1 by this
+// much, and they are then scaled to add up to 1.
+inline constexpr double file_frequency_tolerance = 0.01;
+
+// Why `frequencies` are no background (each above 0, adding up to 1 within
+// `tolerance`), or "" if they are one.
+std::string frequencies_fault(const base_frequencies& frequencies, double tolerance);
+
+// Reads a file of MEME's background format: a base and its frequency a
+// line, blank lines and '#' comments; longer words' frequencies are read
+// and left out, with `warning` set. On failure returns false with `error`
+// "PATH: line N: reason".
+bool read_background_file(const std::string& path, base_frequencies& frequencies, std::string& error,
+                          std::string& warning);
 
 enum class motif_format { matrix, jaspar, meme, transfac, homer };
 
@@ -33,6 +49,7 @@ struct motif {
     motif_format format = motif_format::matrix;
     double sites = 0;                  // the site count the scores stand for; 0 where the file gave scores
     std::vector<std::array<double, 4>> scores;  // per position, per base in base order
+    std::optional<base_frequencies> background; // the file's background line (MEME), where read
 };
 
 // How motif files are read.
@@ -43,6 +60,7 @@ struct motif_reading {
     double max_score = HUGE_VAL;         // a matrix file's scores beyond +-this are refused
     std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
     base_frequencies background = uniform_bases;  // what counts score against
+    bool file_background = false;        // read MEME's background line, refusing a malformed one
 };
 
 // Appends every motif of the file at `path` to `into`, identified as its
