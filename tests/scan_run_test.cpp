@@ -361,6 +361,7 @@ TEST_F(ScanRun, BackgroundsAndTheirErrors) {
         {{"--bg", dir / "sum.bg"}, "", dir / "sum.bg: line 4: the frequencies add up to 1.2, not 1", 1},
         {{"--bg", "0.4,0.1,0.1"}, "", "option --bg: '0.4,0.1,0.1' is not four frequencies A,C,G,T (try 'motif_scan --help')", 2},
         {{"--bg", "0.4,0.1,0.1,0.4,"}, "", "option --bg: '0.4,0.1,0.1,0.4,' is not four frequencies A,C,G,T (try 'motif_scan --help')", 2},
+        {{"--bg", ""}, "", "option --bg: '' is not uniform, motif, A,C,G,T nor a file (try 'motif_scan --help')", 2},
         {{"--bg", "0.5,0.5,0,0"}, "", "option --bg: '0.5,0.5,0,0': the frequency of G is not above 0 and at most 1 (try 'motif_scan --help')", 2},
         {{"--bg", "0.4,0.1,0.1,0.40001"}, "", "option --bg: '0.4,0.1,0.1,0.40001': the frequencies add up to 1.00001, not 1 (try 'motif_scan --help')", 2},
     };

@@ -112,6 +112,8 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
             options.background_of_motifs = true;
         } else if (std::strchr(value, ',')) {
             options.background = frequencies_of_option(program, value);
+        } else if (*value == '\0') {
+            usage_error(program, "option --bg: '' is not uniform, motif, A,C,G,T nor a file");
         } else if (std::strcmp(value, "uniform") != 0) {
             options.background_file = value;
         }
