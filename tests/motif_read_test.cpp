@@ -44,6 +44,10 @@ void expect_counts(const motif& m, const counts& expected, const base_frequencie
             const double frequency = (expected[p][b] + background[b]) / (total + 1);
             const double score = total == 0 ? 0 : std::log(frequency / background[b]);
             EXPECT_NEAR(m.scores[p][b], score, 1e-12) << m.id << " position " << p << " base " << b;
+            // Over the uniform background, bit for bit what motif_matrix computes.
+            if (background == uniform_bases && total > 0) {
+                EXPECT_EQ(m.scores[p][b], std::log((expected[p][b] + 0.25) / ((total + 1.0) * 0.25))) << m.id;
+            }
         }
     }
 }
