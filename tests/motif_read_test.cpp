@@ -33,16 +33,21 @@ read_result read_text(const std::string& text, const std::string& name, motif_re
 using counts = std::vector<std::array<double, 4>>;
 
 // The score of each base from counts, computed here as the log of the
-// base's frequency with a quarter pseudocount over a quarter background.
-void expect_counts(const motif& m, const counts& expected) {
+// base's frequency, its background frequency as pseudocount, over that
+// frequency.
+void expect_counts(const motif& m, const counts& expected, const base_frequencies& background = uniform_bases) {
     ASSERT_EQ(m.scores.size(), expected.size()) << m.id;
     for (std::size_t p = 0; p < expected.size(); ++p) {
         double total = 0;
         for (const double c : expected[p]) total += c;
         for (int b = 0; b < 4; ++b) {
-            const double frequency = (expected[p][b] + 0.25) / (total + 1);
-            const double score = total == 0 ? 0 : std::log(frequency / 0.25);
+            const double frequency = (expected[p][b] + background[b]) / (total + 1);
+            const double score = total == 0 ? 0 : std::log(frequency / background[b]);
             EXPECT_NEAR(m.scores[p][b], score, 1e-12) << m.id << " position " << p << " base " << b;
+            // Over the uniform background, bit for bit what motif_matrix computes.
+            if (background == uniform_bases && total > 0) {
+                EXPECT_EQ(m.scores[p][b], std::log((expected[p][b] + 0.25) / ((total + 1.0) * 0.25))) << m.id;
+            }
         }
     }
 }
@@ -158,16 +163,19 @@ const std::vector<sample>& samples() {
 }
 
 TEST(MotifRead, EachFormatGivesTheScoresOfItsCounts) {
+    const std::pair<std::size_t, base_frequencies> readings[] = {
+        {1, uniform_bases}, {5, {0.4, 0.1, 0.1, 0.4}}, {1 << 16, {0.303, 0.183, 0.209, 0.305}}};
     for (const sample& s : samples()) {
         // Told from the content or forced; plain or gzip; in blocks of
-        // one byte, a few, or many.
+        // one byte, a few, or many; scored against each background.
         for (const bool forced : {false, true}) {
             for (const bool packed : {false, true}) {
-                for (const std::size_t block : {1, 5, 1 << 16}) {
+                for (const auto& [block, background] : readings) {
                     SCOPED_TRACE(s.name + (forced ? ", forced" : "") + (packed ? ", gzip" : "") + ", blocks of " +
-                                 std::to_string(block));
+                                 std::to_string(block) + ", A background " + std::to_string(background[0]));
                     motif_reading how;
                     how.block_bytes = block;
+                    how.background = background;
                     if (forced) how.format = s.format;
                     const read_result r = read_text(packed ? gzip(s.text) : s.text, s.name + (packed ? ".gz" : ""), how);
                     ASSERT_TRUE(r.ok) << r.error;
@@ -178,7 +186,7 @@ TEST(MotifRead, EachFormatGivesTheScoresOfItsCounts) {
                         EXPECT_EQ(m.names, s.motifs[i].names);
                         EXPECT_EQ(m.format, s.format);
                         EXPECT_DOUBLE_EQ(m.sites, s.motifs[i].sites);
-                        expect_counts(m, s.motifs[i].numbers);
+                        expect_counts(m, s.motifs[i].numbers, background);
                     }
                 }
             }

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::string scan = MOTIF_SCAN_EXE;
 const std::string examples = EXAMPLES_DIR;
 
@@ -217,11 +219,11 @@ TEST_F(ScanRun, ListsPicksAndWarnsAboutMotifs) {
     const command_result list = run_command({scan, "--list", "-m", dir / "a.jaspar", "-m", dir / "b.meme", "-m", tata()});
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(list.out,
-              "MA1_Alpha\t6\tjaspar\t8\t0.000244\n"
-              "MA2_Beta\t2\tjaspar\t1\t0.0625\n"
-              "MA1_Alpha#2\t1\tmeme\t4\t0.25\n"
-              "MA1_Alpha#2#2\t1\tmeme\t20\t0.25\n"
-              "tata_box.sites\t12\tmatrix\tNA\t5.96e-08\n");
+              "MA1_Alpha\t6\tjaspar\t8\t0.000244\tuniform\n"
+              "MA2_Beta\t2\tjaspar\t1\t0.0625\tuniform\n"
+              "MA1_Alpha#2\t1\tmeme\t4\t0.25\tuniform\n"
+              "MA1_Alpha#2#2\t1\tmeme\t20\t0.25\tuniform\n"
+              "tata_box.sites\t12\tmatrix\tNA\t5.96e-08\tuniform\n");
     // Picked by identifier, by a suffixed one, by ID or NAME as the file gives it.
     const auto picked = [&](std::vector<std::string> names) {
         std::vector<std::string> args = {scan, "--list", "-m", dir / "a.jaspar", "-m", dir / "b.meme"};
@@ -267,7 +269,7 @@ TEST_F(ScanRun, ListsPicksAndWarnsAboutMotifs) {
               "used (w1, w2, w3 and 1 more)\n");
     // A gzip motif file from standard input.
     EXPECT_EQ(run_command({scan, "--list", "-m", "-"}, gzip(read_file(dir / "a.jaspar"))).out,
-              "MA1_Alpha\t6\tjaspar\t8\t0.000244\nMA2_Beta\t2\tjaspar\t1\t0.0625\n");
+              "MA1_Alpha\t6\tjaspar\t8\t0.000244\tuniform\nMA2_Beta\t2\tjaspar\t1\t0.0625\tuniform\n");
 }
 
 TEST_F(ScanRun, HelpAndVersion) {
@@ -312,6 +314,98 @@ TEST_F(ScanRun, UsageErrorsExitWithTwo) {
         EXPECT_EQ(r.err, "motif_scan: " + c.error + hint);
         EXPECT_EQ(r.status, 2) << c.error;
         EXPECT_EQ(r.out, "");
+    }
+}
+
+// Every way of naming the uniform background scans as giving none, byte
+// for byte, on the shipped examples and on generated sequence.
+TEST_F(ScanRun, TheUniformBackgroundInAnyFormChangesNothing) {
+    std::mt19937_64 random(21);
+    write_file(dir / "random.fa", ">r\n" + random_bases(random, 30000) + "\n");
+    write_file(dir / "uniform.bg", "# order 0\nA 0.25\nC 0.25\nG 0.25\nT 0.25\n");
+    const std::string jaspar = examples + "/jaspar2022_core_vertebrates.jaspar", meme = examples + "/promoter_motifs.meme";
+    for (const auto& [motifs, fasta] : {std::pair{jaspar, examples + "/promoters.fa"}, {meme, examples + "/peaks.fa"},
+                                        {meme, dir / "random.fa"}, {tata(), dir / "random.fa"}}) {
+        const command_result plain = run_command({scan, "-p", "1e-3", "-m", motifs, fasta});
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        ASSERT_NE(plain.out, "");
+        for (const std::string& bg : {"uniform"s, "0.25,0.25,0.25,0.25"s, "motif"s, dir / "uniform.bg"})
+            EXPECT_EQ(run_command({scan, "-p", "1e-3", "--bg", bg, "-m", motifs, fasta}).out, plain.out) << motifs << " " << bg;
+    }
+}
+
+// Each form of --bg, what --list says of it, and its errors: one line, 2
+// for the option's value, 1 for a file.
+TEST_F(ScanRun, BackgroundsAndTheirErrors) {
+    write_file(dir / "a.meme", "MEME version 4\n\nALPHABET= ACGT\n\nBackground letter frequencies\n"
+                               "A 0.303 C 0.183 G 0.209 T 0.306\n\nMOTIF one\nletter-probability matrix: w= 1\n0.7 0.1 0.1 0.1\n");
+    write_file(dir / "short.meme", "MEME version 4\nBackground letter frequencies\nA 0.3 C 0.2 G 0.5\nMOTIF one\nletter-probability matrix:\n1 0 0 0\n");
+    write_file(dir / "orders.bg", "A 0.4\nC 0.1\n# a comment\nG 0.1\nT 0.4\nAA 0.2\nAC 0.05\n");
+    write_file(dir / "no_t.bg", "A 0.4\nC 0.1\nG 0.1\n");
+    write_file(dir / "sum.bg", "A 0.4\nC 0.2\nG 0.2\nT 0.4\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string listed, error;
+        int status;
+    } cases[] = {
+        // One strand's background is the other's complemented; both, their average.
+        {{"--bg", "0.3,0.1,0.2,0.4"}, "0.35,0.15,0.15,0.35", "", 0},
+        {{"--bg", "0.3,0.1,0.2,0.4", "--strand", "-"}, "0.4,0.2,0.1,0.3", "", 0},
+        {{"--bg", dir / "orders.bg", "--strand", "+"}, "0.4,0.1,0.1,0.4",
+         dir / "orders.bg: line 6: frequencies of longer words are left out: p-values take bases as independent", 0},
+        // The first MEME file's background line, scaled to add up to 1.
+        {{"--bg", "motif", "--strand", "+", "-m", dir / "a.meme"}, "0.3027,0.1828,0.2088,0.3057", "", 0},
+        {{"--bg", "motif", "-m", dir / "short.meme"}, "", dir / "short.meme: line 3: the background line does not give A, C, G and T a frequency each", 1},
+        {{"--bg", dir / "no_t.bg"}, "", dir / "no_t.bg: line 3: no frequency of T", 1},
+        {{"--bg", dir / "sum.bg"}, "", dir / "sum.bg: line 4: the frequencies add up to 1.2, not 1", 1},
+        {{"--bg", "0.4,0.1,0.1"}, "", "option --bg: '0.4,0.1,0.1' is not four frequencies A,C,G,T (try 'motif_scan --help')", 2},
+        {{"--bg", ""}, "", "option --bg: '' is not uniform, motif, A,C,G,T nor a file (try 'motif_scan --help')", 2},
+        {{"--bg", "0.5,0.5,0,0"}, "", "option --bg: '0.5,0.5,0,0': the frequency of G is not above 0 and at most 1 (try 'motif_scan --help')", 2},
+        {{"--bg", "0.4,0.1,0.1,0.40001"}, "", "option --bg: '0.4,0.1,0.1,0.40001': the frequencies add up to 1.00001, not 1 (try 'motif_scan --help')", 2},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {scan, "--list", "-m", tata()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const command_result r = run_command(args);
+        EXPECT_EQ(r.status, c.status) << c.args[1];
+        EXPECT_EQ(r.err, c.error.empty() ? "" : "motif_scan: " + std::string(c.status == 0 ? "warning: " : "") + c.error + "\n");
+        const std::string last = r.out.substr(r.out.rfind('\t', r.out.size() - 2) + 1);
+        if (c.status == 0) {
+            EXPECT_EQ(last, c.listed + "\n") << c.args[1];
+        }
+    }
+}
+
+// On random sequence of A/T-rich frequencies, the sites at p <= 1e-4 under
+// those frequencies number 1e-4 of the windows (to 10%, almost 3 standard
+// deviations); under the uniform background an A/T-rich motif's are many
+// times that, and a G/C-rich one's a small part.
+TEST_F(ScanRun, PValuesUnderTheBackgroundOfTheSequenceAreCalibrated) {
+    std::mt19937_64 random(5);
+    constexpr std::size_t length = 4000000;
+    std::string fasta = ">r\n";
+    std::discrete_distribution<int> base({0.4, 0.1, 0.1, 0.4});
+    for (std::size_t i = 0; i < length; ++i) fasta += "ACGT"[base(random)];
+    write_file(dir / "at_rich.fa", fasta + "\n");
+    const struct {
+        std::string motif, bg;
+        std::size_t width;
+        double low, high;  // sites over the expected count
+    } cases[] = {
+        {"MA0139.1", "0.4,0.1,0.1,0.4", 19, 0.9, 1.1},  // CTCF, G/C-rich
+        {"MA0108.2", "0.4,0.1,0.1,0.4", 15, 0.9, 1.1},  // TBP, A/T-rich
+        {"MA0046.2", "0.4,0.1,0.1,0.4", 15, 0.9, 1.1},  // HNF1A, A/T-rich
+        {"MA0046.2", "uniform", 15, 10, 1e9},
+        {"MA0139.1", "uniform", 19, 0, 0.1},
+    };
+    for (const auto& c : cases) {
+        const command_result r = run_command({scan, "-p", "1e-4", "--bg", c.bg, "--motif", c.motif, "-m",
+                                              examples + "/jaspar2022_core_vertebrates.jaspar", dir / "at_rich.fa"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const double expected = 1e-4 * 2 * static_cast<double>(length - c.width + 1);
+        const double sites = static_cast<double>(std::count(r.out.begin(), r.out.end(), '\n'));
+        EXPECT_GE(sites, c.low * expected) << c.motif << " " << c.bg;
+        EXPECT_LE(sites, c.high * expected) << c.motif << " " << c.bg;
     }
 }
 

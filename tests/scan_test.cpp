@@ -279,51 +279,71 @@ TEST(Scan, NumbersPrintAsPrintfPrintsThem) {
     }
 }
 
-// p-values against all 4^width windows: a window's grid p-value lies between
-// the true tail just above and just below its score, by the grid's rounding.
+// p-values against all 4^width windows, each of its chance under the
+// background: a window's grid p-value lies between the true tail just above
+// and just below its score, by the grid's rounding.
 TEST(PValue, AgreesWithBruteForceWithinTheGridsRounding) {
     std::mt19937_64 random(7);
-    for (const std::size_t width : {1, 2, 5, 8, 12}) {
-        for (int round = 0; round < (width == 12 ? 1 : 4); ++round) {
-            const motif file = random_matrix(random, width, "");
-            const scan_matrix m = prepare_matrix(file, {true, -1e9});
-            EXPECT_DOUBLE_EQ(m.grid.step, 0.001);
-            // Each cell is its score rounded to the nearest step, and the
-            // grid's rounding the sum of each position's largest error: the
-            // brute-force bounds below are only as tight as that.
-            double rounding = 0;
-            for (std::size_t p = 0; p < width; ++p) {
-                double worst = 0;
-                for (int b = 0; b < 4; ++b) {
-                    const double error = std::fabs(file.scores[p][b] - m.grid.step * static_cast<double>(m.grid.cells[p][b]));
-                    ASSERT_LE(error, m.grid.step / 2 * (1 + 1e-9)) << "position " << p << ", base " << b;
-                    worst = std::max(worst, error);
+    const base_frequencies backgrounds[] = {uniform_bases, {0.4, 0.1, 0.1, 0.4}, {0.01, 0.33, 0.33, 0.33},
+                                            {0.303, 0.183, 0.209, 0.305}};
+    for (const base_frequencies& background : backgrounds) {
+        for (const std::size_t width : {1, 2, 5, 6, 8, 12}) {
+            if (width == 12 && background != uniform_bases) continue;
+            for (int round = 0; round < (width == 12 ? 1 : 4); ++round) {
+                const motif file = random_matrix(random, width, "");
+                const scan_matrix m = prepare_matrix(file, {true, -1e9, background});
+                EXPECT_DOUBLE_EQ(m.grid.step, 0.001);
+                // Each cell is its score rounded to the nearest step, and the
+                // grid's rounding the sum of each position's largest error: the
+                // brute-force bounds below are only as tight as that.
+                double rounding = 0;
+                for (std::size_t p = 0; p < width; ++p) {
+                    double worst = 0;
+                    for (int b = 0; b < 4; ++b) {
+                        const double error = std::fabs(file.scores[p][b] - m.grid.step * static_cast<double>(m.grid.cells[p][b]));
+                        ASSERT_LE(error, m.grid.step / 2 * (1 + 1e-9)) << "position " << p << ", base " << b;
+                        worst = std::max(worst, error);
+                    }
+                    rounding += worst;
                 }
-                rounding += worst;
+                EXPECT_NEAR(m.grid.rounding, rounding, 1e-12);
+                const std::size_t windows = std::size_t{1} << (2 * width);
+                std::vector<double> scores(windows);
+                std::vector<std::pair<double, double>> sorted(windows);  // score, chance
+                for (std::size_t w = 0; w < windows; ++w) {
+                    double chance = 1;
+                    for (std::size_t p = 0; p < width; ++p) {
+                        scores[w] += file.scores[p][(w >> (2 * p)) & 3];
+                        chance *= background[(w >> (2 * p)) & 3];
+                    }
+                    sorted[w] = {scores[w], chance};
+                }
+                std::sort(sorted.begin(), sorted.end());
+                std::vector<double> above(windows + 1, 0.0);  // above[i]: chance of sorted[i..]
+                for (std::size_t i = windows; i-- > 0;) above[i] = above[i + 1] + sorted[i].second;
+                const auto tail = [&](double s) {  // chance of a window scoring at least s
+                    return above[std::lower_bound(sorted.begin(), sorted.end(), std::make_pair(s, -1.0)) - sorted.begin()];
+                };
+                const double slack = 2 * m.grid.rounding + 1e-9;
+                for (int sample = 0; sample < 2000; ++sample) {
+                    const std::size_t w = sample < 4 ? (sample == 0 ? 0 : windows - sample) : random() % windows;
+                    std::int64_t cell = 0;
+                    for (std::size_t p = 0; p < width; ++p) cell += m.grid.cells[p][(w >> (2 * p)) & 3];
+                    const double p = p_value(m.grid, cell);
+                    ASSERT_LE(p, tail(scores[w] - slack) * (1 + 1e-9)) << "width " << width << ", window " << w;
+                    ASSERT_GE(p, tail(scores[w] + slack) * (1 - 1e-9)) << "width " << width << ", window " << w;
+                }
+                // The best window's p-value is exactly its chance when it is unique.
+                EXPECT_NEAR(p_value(m.grid, m.grid.lowest + static_cast<std::int64_t>(m.grid.tail.size()) - 1),
+                            tail(sorted.back().first), 1e-15);
+                // The coarse bound under the same background is below every
+                // grid score whose tail is within p.
+                for (const double p : {0.5, 1e-2, 1e-3}) {
+                    const std::int64_t bound = lowest_cell_within(build_score_grid(file.scores, INT64_MAX, background), p);
+                    const score_grid whole = build_score_grid(file.scores, INT64_MIN, background);
+                    ASSERT_GT(p_value(whole, bound), p) << "width " << width << ", p " << p;
+                }
             }
-            EXPECT_NEAR(m.grid.rounding, rounding, 1e-12);
-            const std::size_t windows = std::size_t{1} << (2 * width);
-            std::vector<double> scores(windows);
-            for (std::size_t w = 0; w < windows; ++w)
-                for (std::size_t p = 0; p < width; ++p) scores[w] += file.scores[p][(w >> (2 * p)) & 3];
-            std::vector<double> sorted = scores;
-            std::sort(sorted.begin(), sorted.end());
-            const auto tail = [&](double s) {  // share of windows scoring at least s
-                return static_cast<double>(sorted.end() - std::lower_bound(sorted.begin(), sorted.end(), s)) /
-                       static_cast<double>(windows);
-            };
-            const double slack = 2 * m.grid.rounding + 1e-9;
-            for (int sample = 0; sample < 2000; ++sample) {
-                const std::size_t w = sample < 4 ? (sample == 0 ? 0 : windows - sample) : random() % windows;
-                std::int64_t cell = 0;
-                for (std::size_t p = 0; p < width; ++p) cell += m.grid.cells[p][(w >> (2 * p)) & 3];
-                const double p = p_value(m.grid, cell);
-                ASSERT_LE(p, tail(scores[w] - slack) * (1 + 1e-9)) << "width " << width << ", window " << w;
-                ASSERT_GE(p, tail(scores[w] + slack) * (1 - 1e-9)) << "width " << width << ", window " << w;
-            }
-            // The best window's p-value is exactly its share when it is unique.
-            EXPECT_NEAR(p_value(m.grid, m.grid.lowest + static_cast<std::int64_t>(m.grid.tail.size()) - 1),
-                        static_cast<double>(std::count(sorted.begin(), sorted.end(), sorted.back())) / windows, 1e-15);
         }
     }
 }

@@ -43,6 +43,36 @@ bool read_alphabet(motif_lines& lines, std::string_view text) {
     return lines.fail("the alphabet has no END ALPHABET line", start);
 }
 
+// The frequencies on the line after "Background letter frequencies": A,
+// C, G and T each once, in any order, each followed by its frequency.
+bool read_background_line(motif_lines& lines, base_frequencies& frequencies) {
+    std::string line;
+    do {
+        if (!lines.next(line)) {
+            if (!lines.error.empty() || !lines.read_failure.empty()) return false;
+            return lines.fail("the background letter frequencies are missing", lines.number + 1);
+        }
+    } while (is_blank_line(line));
+    const std::vector<std::string_view> fields = fields_of(line);
+    std::array<bool, 4> given{};
+    for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
+        const std::size_t b = fields[i].size() == 1
+                                  ? std::string_view("ACGT").find(static_cast<char>(std::toupper(static_cast<unsigned char>(fields[i][0]))))
+                                  : std::string_view::npos;
+        if (b == std::string_view::npos || given[b])
+            return lines.fail("the background line has " + quoted(fields[i]) + " where a base is due");
+        if (!read_number(lines, fields[i + 1], frequencies[b])) return false;
+        given[b] = true;
+    }
+    if (fields.size() != 8 || !given[0] || !given[1] || !given[2] || !given[3])
+        return lines.fail("the background line does not give A, C, G and T a frequency each");
+    if (const std::string fault = frequencies_fault(frequencies, file_frequency_tolerance); !fault.empty())
+        return lines.fail("the background line: " + fault);
+    const double sum = frequencies[0] + frequencies[1] + frequencies[2] + frequencies[3];
+    for (double& f : frequencies) f /= sum;
+    return true;
+}
+
 struct pending_motif {
     motif m;
     std::uint64_t line = 0;
@@ -204,10 +234,14 @@ bool parse_meme(motif_lines& lines, parse_context& context) {
         return true;
     };
     foreign_motifs foreign;
+    std::optional<base_frequencies> background;
     std::string line;
     while (lines.next(line)) {
         const std::string_view text = trimmed(line);
-        if (starts_with(text, "ALPHABET")) {
+        if (context.how.file_background && starts_with(text, "Background letter frequencies")) {
+            foreign.interrupt();
+            if (!read_background_line(lines, background.emplace())) return false;
+        } else if (starts_with(text, "ALPHABET")) {
             foreign.interrupt();
             if (!read_alphabet(lines, text)) return false;
         } else if (starts_with(text, "MOTIF") && (text.size() == 5 || fields_of(text)[0] == "MOTIF")) {
@@ -218,6 +252,7 @@ bool parse_meme(motif_lines& lines, parse_context& context) {
             current = pending_motif{};
             current.line = lines.number;
             current.m.format = motif_format::meme;
+            current.m.background = background;
             current.m.names = {std::string(fields[1])};
             current.m.id = current.m.names[0];
             // MEME's own output goes on "width = ..." after the names.

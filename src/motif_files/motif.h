@@ -5,10 +5,31 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
+
+// The probabilities of A, C, G and T in sequence that holds no site: what
+// scores are odds against and p-values are chances under.
+using base_frequencies = std::array<double, 4>;
+inline constexpr base_frequencies uniform_bases = {0.25, 0.25, 0.25, 0.25};
+
+// Files print frequencies to a few digits: their sum may miss 1 by this
+// much, and they are then scaled to add up to 1.
+inline constexpr double file_frequency_tolerance = 0.01;
+
+// Why `frequencies` are no background (each above 0, adding up to 1 within
+// `tolerance`), or "" if they are one.
+std::string frequencies_fault(const base_frequencies& frequencies, double tolerance);
+
+// Reads a file of MEME's background format: a base and its frequency a
+// line, blank lines and '#' comments; longer words' frequencies are read
+// and left out, with `warning` set. On failure returns false with `error`
+// "PATH: line N: reason".
+bool read_background_file(const std::string& path, base_frequencies& frequencies, std::string& error,
+                          std::string& warning);
 
 enum class motif_format { matrix, jaspar, meme, transfac, homer };
 
@@ -28,6 +49,7 @@ struct motif {
     motif_format format = motif_format::matrix;
     double sites = 0;                  // the site count the scores stand for; 0 where the file gave scores
     std::vector<std::array<double, 4>> scores;  // per position, per base in base order
+    std::optional<base_frequencies> background; // the file's background line (MEME), where read
 };
 
 // How motif files are read.
@@ -37,6 +59,8 @@ struct motif_reading {
     std::size_t max_width = 1000;        // wider motifs are refused
     double max_score = HUGE_VAL;         // a matrix file's scores beyond +-this are refused
     std::size_t block_bytes = 1 << 16;   // read at a time (tests set it lower)
+    base_frequencies background = uniform_bases;  // what counts score against
+    bool file_background = false;        // read MEME's background line, refusing a malformed one
 };
 
 // Appends every motif of the file at `path` to `into`, identified as its
@@ -52,10 +76,13 @@ bool read_motif_file(const std::string& path, const motif_reading& how, std::vec
 bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, std::vector<motif>& into,
                    std::string& error, std::string* warning = nullptr);
 
-// Score of a base at a position from counts, the rule motif_matrix uses:
-// ln(((count + 0.25) / (total + 1)) / 0.25), total the position's count of
-// all bases; a position without counts scores 0 for every base.
-std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts);
+// Score of a base at a position from counts: the log-odds of its frequency,
+// with the base's background frequency as pseudocount, against that
+// frequency, ln(((count + bg) / (total + 1)) / bg), total the position's
+// count of all bases; over the uniform background, the rule motif_matrix
+// uses. A position without counts scores 0 for every base.
+std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts,
+                                         const base_frequencies& background = uniform_bases);
 
 // Reads every file in `paths` in order for `program` into `all` (a file's
 // warning one line on standard error), makes

@@ -139,12 +139,14 @@ std::string name_after_file(const std::string& path, const std::string& suffix) 
     return name;
 }
 
-std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts) {
+std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts, const base_frequencies& background) {
     const double total = counts[0] + counts[1] + counts[2] + counts[3];
     std::array<double, 4> scores{};
     if (total == 0) return scores;
-    // As motif_matrix computes it, before it rounds to single precision.
-    for (int b = 0; b < 4; ++b) scores[b] = std::log((counts[b] + 0.25) / ((total + 1.0) * 0.25));
+    // As motif_matrix computes it over 0.25 each, before it rounds to single
+    // precision: the same operations in the same order, bit for bit.
+    for (int b = 0; b < 4; ++b)
+        scores[b] = std::log((counts[b] + background[b]) / ((total + 1.0) * background[b]));
     return scores;
 }
 
@@ -162,7 +164,7 @@ bool add_counted_motif(motif_lines& lines, parse_context& context, motif m,
         // Counts of up to 2^1023 each can still add up past the double range.
         if (!std::isfinite(total)) return lines.fail("the counts of a position add up past the range of numbers", line);
         most = std::max(most, total);
-        m.scores.push_back(scores_from_counts(counts));
+        m.scores.push_back(scores_from_counts(counts, context.how.background));
     }
     if (!probabilities) m.sites = most;
     context.into.push_back(std::move(m));

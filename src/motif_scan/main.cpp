@@ -39,7 +39,7 @@ const std::string usage = std::string(
                               "Options:\n") +
                           scan_options_help + region_options_help +
                           "      --list            list the motifs read (identifier, width, format,\n"
-                          "                        sites, smallest p-value) and exit\n";
+                          "                        sites, smallest p-value, background) and exit\n";
 
 struct command_line {
     scan_options scan;
@@ -93,16 +93,18 @@ command_line parse_options(int argc, char** argv) {
     return line;
 }
 
-// One line per motif: identifier, width, format, site count and the
-// smallest p-value any window can have.
+// One line per motif: identifier, width, format, site count, the smallest
+// p-value any window can have, and the background of the strands scanned.
 int list_motifs(const std::vector<motif>& motifs, const std::vector<scan_matrix>& matrices) {
     std::string out;
     for (std::size_t i = 0; i < motifs.size(); ++i) {
-        char sites[32] = "NA", best[32];
+        char sites[32] = "NA", best[32], background[80] = "uniform";
         if (motifs[i].sites > 0) std::snprintf(sites, sizeof sites, "%g", motifs[i].sites);
         std::snprintf(best, sizeof best, "%.3g", matrices[i].grid.tail.back());
+        const base_frequencies& bg = matrices[i].grid.background;
+        if (bg != uniform_bases) std::snprintf(background, sizeof background, "%.4g,%.4g,%.4g,%.4g", bg[0], bg[1], bg[2], bg[3]);
         out += motifs[i].id + "\t" + std::to_string(motifs[i].scores.size()) + "\t" +
-               format_names[static_cast<int>(motifs[i].format)] + "\t" + sites + "\t" + best + "\n";
+               format_names[static_cast<int>(motifs[i].format)] + "\t" + sites + "\t" + best + "\t" + background + "\n";
     }
     return write_output(program, out) ? 0 : 1;
 }

@@ -16,12 +16,21 @@ namespace {
 // looking up while it saves more survivors than 1 / survivor_cost per window.
 constexpr double survivor_cost = 6000;
 
+// The chance of entry `x` of a table of groups of `size`: of its bases in
+// sequence of the background's frequencies.
+double entry_chance(int x, int size, const base_frequencies& background) {
+    double chance = 1;
+    for (int k = 0; k < size; ++k) chance *= background[(x >> (2 * k)) & 3];
+    return chance;
+}
+
 // The table of the group of `length` positions (at most `size`) from
 // `start`: its units for every combination of the group's bases (2 bits
 // each, the first highest; bases past `length` count nothing), with their
-// average (capped past the limit).
+// average over the background (capped past the limit).
 std::pair<group_filter::table, double> group_table(const std::vector<std::array<double, 4>>& scaled, int size,
-                                                   std::size_t start, std::size_t length) {
+                                                   std::size_t start, std::size_t length,
+                                                   const base_frequencies& background) {
     const int entries = 1 << (2 * size);
     std::pair<group_filter::table, double> made{};
     for (int x = 0; x < entries; ++x) {
@@ -29,9 +38,8 @@ std::pair<group_filter::table, double> group_table(const std::vector<std::array<
         for (std::size_t k = 0; k < length; ++k) units += scaled[start + k][(x >> (2 * (size - 1 - static_cast<int>(k)))) & 3];
         // Rounded down: a window's units never exceed its true distance below the best.
         made.first.entry[x] = static_cast<std::uint8_t>(std::min(255.0, std::floor(units)));
-        made.second += std::min<int>(made.first.entry[x], filter_limit + 1);
+        made.second += std::min<int>(made.first.entry[x], filter_limit + 1) * entry_chance(x, size, background);
     }
-    made.second /= entries;
     return made;
 }
 
@@ -40,11 +48,11 @@ std::pair<group_filter::table, double> group_table(const std::vector<std::array<
 // position counts twice; the positions left between them get groups of
 // their own.
 std::vector<std::pair<std::size_t, std::size_t>> best_first_groups(const std::vector<std::array<double, 4>>& scaled,
-                                                                   int size) {
+                                                                   int size, const base_frequencies& background) {
     const std::size_t width = scaled.size();
     std::vector<std::pair<double, std::size_t>> candidates;
     for (std::size_t start = 0; start < width; ++start)
-        candidates.emplace_back(-group_table(scaled, size, start, std::min<std::size_t>(size, width - start)).second, start);
+        candidates.emplace_back(-group_table(scaled, size, start, std::min<std::size_t>(size, width - start), background).second, start);
     std::stable_sort(candidates.begin(), candidates.end());
     std::vector<bool> taken(width, false);
     std::vector<std::pair<std::size_t, std::size_t>> chosen;  // start, length
@@ -69,11 +77,12 @@ std::vector<std::pair<std::size_t, std::size_t>> best_first_groups(const std::ve
 // number that costs least for a window of random bases, lookups and
 // survivors together. Sets `cost` to that cost.
 group_filter order_groups(const std::vector<std::array<double, 4>>& scaled, int size,
-                          const std::vector<std::pair<std::size_t, std::size_t>>& chosen, double& cost) {
+                          const std::vector<std::pair<std::size_t, std::size_t>>& chosen,
+                          const base_frequencies& background, double& cost) {
     const int entries = 1 << (2 * size);
     std::vector<std::tuple<double, std::size_t, group_filter::table>> made;
     for (const auto& [start, length] : chosen) {
-        auto [table, mean] = group_table(scaled, size, start, length);
+        auto [table, mean] = group_table(scaled, size, start, length, background);
         made.emplace_back(-mean, start, table);
     }
     std::stable_sort(made.begin(), made.end(), [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
@@ -91,12 +100,13 @@ group_filter order_groups(const std::vector<std::array<double, 4>>& scaled, int 
     cost = 1e300;
     groups.lookups = 1;
     for (std::size_t k = 0; k < std::min<std::size_t>(groups.tables.size(), max_lookups); ++k) {
-        std::array<int, over + 1> count{};
-        for (int x = 0; x < entries; ++x) ++count[std::min<std::size_t>(groups.tables[k].entry[x], over)];
+        std::array<double, over + 1> shares{};
+        for (int x = 0; x < entries; ++x)
+            shares[std::min<std::size_t>(groups.tables[k].entry[x], over)] += entry_chance(x, size, background);
         std::fill(next.begin(), next.end(), 0.0);
         for (std::size_t v = 0; v <= over; ++v) {
-            if (count[v] == 0) continue;
-            const double share = static_cast<double>(count[v]) / entries;
+            const double share = shares[v];
+            if (share == 0) continue;
             for (std::size_t s = 0; s <= reach; ++s) next[std::min(s + v, over)] += chance[s] * share;
         }
         chance.swap(next);
@@ -115,27 +125,29 @@ group_filter order_groups(const std::vector<std::array<double, 4>>& scaled, int 
 }
 
 // Of the groups from position 0 on and those taken best first, the cheaper.
-group_filter make_groups(const std::vector<std::array<double, 4>>& scaled, int size) {
+group_filter make_groups(const std::vector<std::array<double, 4>>& scaled, int size, const base_frequencies& background) {
     std::vector<std::pair<std::size_t, std::size_t>> in_turn;
     for (std::size_t start = 0; start < scaled.size(); start += static_cast<std::size_t>(size))
         in_turn.emplace_back(start, std::min<std::size_t>(size, scaled.size() - start));
     double turn_cost, best_cost;
-    group_filter turn = order_groups(scaled, size, in_turn, turn_cost);
-    group_filter best = order_groups(scaled, size, best_first_groups(scaled, size), best_cost);
+    group_filter turn = order_groups(scaled, size, in_turn, background, turn_cost);
+    group_filter best = order_groups(scaled, size, best_first_groups(scaled, size, background), background, best_cost);
     return best_cost < turn_cost ? best : turn;
 }
 
 // The filter of a strand whose window position k has the scores `scores[k]`,
-// with the tables of `loops` (pairs or triples), or both.
-strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, double scale, const scan_kernels* loops) {
+// with the tables of `loops` (pairs or triples), or both, for windows of
+// bases of the background's frequencies as read.
+strand_filter make_filter(const std::vector<std::array<double, 4>>& scores, double scale, const scan_kernels* loops,
+                          const base_frequencies& background) {
     strand_filter f;
     std::vector<std::array<double, 4>> scaled(scores.size());
     for (std::size_t k = 0; k < scores.size(); ++k) {
         const double best = *std::max_element(scores[k].begin(), scores[k].end());
         for (int b = 0; b < 4; ++b) scaled[k][b] = (best - scores[k][b]) * scale;
     }
-    if (!loops || !loops->pairs) f.triples = make_groups(scaled, 3);
-    if (!loops || loops->pairs) f.pairs = make_groups(scaled, 2);
+    if (!loops || !loops->pairs) f.triples = make_groups(scaled, 3, background);
+    if (!loops || loops->pairs) f.pairs = make_groups(scaled, 2, background);
     return f;
 }
 
@@ -176,7 +188,7 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const sca
     // The lowest score a reported window can have, and the part of the tail
     // reported windows can need: the grid's shape first (its top only),
     // then the tail from where reported windows can start.
-    const score_grid shape = build_score_grid(m.scores, INT64_MAX);
+    const score_grid shape = build_score_grid(m.scores, INT64_MAX, wanted.background);
     const std::int64_t highest = shape.lowest + static_cast<std::int64_t>(shape.tail.size()) - 1;
     double min_score = wanted.value;
     if (wanted.by_score) {
@@ -184,9 +196,10 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const sca
         const double from = std::floor((wanted.value - shape.rounding) / shape.step) - 1;
         m.grid = build_score_grid(m.scores, from >= static_cast<double>(highest) ? highest
                                             : from <= -9e18                      ? INT64_MIN
-                                                                                 : static_cast<std::int64_t>(from));
+                                                                                 : static_cast<std::int64_t>(from),
+                                  wanted.background);
     } else {
-        m.grid = build_score_grid(m.scores, lowest_cell_within(shape, wanted.value));
+        m.grid = build_score_grid(m.scores, lowest_cell_within(shape, wanted.value), wanted.background);
         // The tail falls as x rises: report from the first x whose tail is within P.
         const auto first = std::find_if(m.grid.tail.begin(), m.grid.tail.end(), [&](double p) { return p <= wanted.value; });
         m.hopeless = first == m.grid.tail.end();
@@ -223,7 +236,11 @@ scan_matrix prepare_matrix(const motif& file, const threshold& wanted, const sca
     std::vector<std::array<double, 4>> reverse(m.width);
     for (std::size_t k = 0; k < m.width; ++k)
         for (int b = 0; b < 4; ++b) reverse[k][b] = m.scores[m.width - 1 - k][3 - b];
-    m.forward = make_filter(m.scores, scale, loops);
-    m.reverse = make_filter(reverse, scale, loops);
+    // The bases read have the background's frequencies on the strand whose
+    // windows the forward filter sees, their complements' on the other.
+    base_frequencies read = wanted.background;
+    std::reverse(read.begin(), read.end());
+    m.forward = make_filter(m.scores, scale, loops, wanted.background);
+    m.reverse = make_filter(reverse, scale, loops, read);
     return m;
 }

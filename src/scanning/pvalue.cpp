@@ -1,4 +1,5 @@
-// p-values: the distribution of window scores over uniformly random bases,
+// p-values: the distribution of window scores over random bases drawn
+// independently with the background's frequencies,
 // by dynamic programming over scores rounded to a fine grid. Only the top of
 // the distribution is ever needed (p-values of reported windows), so only
 // the partial sums that can still reach it are followed: a band as wide as
@@ -15,10 +16,12 @@ constexpr double max_work = 1e8;  // cells times positions: the dynamic programm
 constexpr std::int64_t coarse_cells = 256;
 
 // The chance of each sum of `shifts` (per position, each base's value, at
-// least 0) over uniformly random bases, for the sums from `from` up: the
-// band [lo, reach] after each position, lo the least that can still reach
-// `from`. Returns the probabilities of sums from..highest.
-std::vector<double> top_of_distribution(const std::vector<std::array<std::int64_t, 4>>& shifts, std::int64_t from) {
+// least 0) over random bases of the background's frequencies, for the sums
+// from `from` up: the band [lo, reach] after each position, lo the least
+// that can still reach `from`. Returns the probabilities of sums
+// from..highest.
+std::vector<double> top_of_distribution(const std::vector<std::array<std::int64_t, 4>>& shifts, std::int64_t from,
+                                        const base_frequencies& background) {
     const std::size_t width = shifts.size();
     std::vector<std::int64_t> most(width), after(width + 1, 0);
     for (std::size_t p = 0; p < width; ++p) most[p] = *std::max_element(shifts[p].begin(), shifts[p].end());
@@ -31,8 +34,9 @@ std::vector<double> top_of_distribution(const std::vector<std::array<std::int64_
         // Base by base over the whole band, as the full distribution adds them.
         for (int b = 0; b < 4; ++b) {
             const std::int64_t shift = shifts[p][b];
+            const double chance = background[b];
             for (std::int64_t x = std::max(lo, next_lo - shift); x <= reach; ++x)
-                next[static_cast<std::size_t>(x + shift - next_lo)] += 0.25 * probability[static_cast<std::size_t>(x - lo)];
+                next[static_cast<std::size_t>(x + shift - next_lo)] += chance * probability[static_cast<std::size_t>(x - lo)];
         }
         probability.swap(next);
         lo = next_lo;
@@ -43,8 +47,10 @@ std::vector<double> top_of_distribution(const std::vector<std::array<std::int64_
 
 }  // namespace
 
-score_grid build_score_grid(const std::vector<std::array<double, 4>>& scores, std::int64_t from) {
+score_grid build_score_grid(const std::vector<std::array<double, 4>>& scores, std::int64_t from,
+                            const base_frequencies& background) {
     score_grid grid;
+    grid.background = background;
     const std::size_t width = scores.size();
     double spread = 0;
     for (const auto& column : scores)
@@ -71,7 +77,7 @@ score_grid build_score_grid(const std::vector<std::array<double, 4>>& scores, st
 
     // Summed from the top, so that small tails keep their precision.
     const std::int64_t kept_from = from > lowest + range ? range : from > lowest ? from - lowest : 0;
-    const std::vector<double> probability = top_of_distribution(shifts, kept_from);
+    const std::vector<double> probability = top_of_distribution(shifts, kept_from, background);
     grid.lowest = lowest + kept_from;
     grid.tail.resize(probability.size());
     double sum = 0;
@@ -96,7 +102,7 @@ std::int64_t lowest_cell_within(const score_grid& shape, double p) {
         lowest += low;
         for (int b = 0; b < 4; ++b) coarse[q][b] = (shape.cells[q][b] - low) / factor;
     }
-    const std::vector<double> probability = top_of_distribution(coarse, 0);
+    const std::vector<double> probability = top_of_distribution(coarse, 0, shape.background);
     // The highest coarse sum whose tail is surely above p (rounding in the
     // sums is far below the margin).
     double tail = 0;

@@ -23,13 +23,34 @@ const char* const scan_options_help =
     "  -p, --p-value P       sites of p-value at most P (default 1e-4)\n"
     "  -s, --score SCORE     sites of score at least SCORE instead\n"
     "      --strand S        both (default), + or -\n"
+    "      --bg BG           base frequencies of sequence without sites, for scores\n"
+    "                        from counts and for p-values: uniform (default),\n"
+    "                        A,C,G,T as four numbers, a file of MEME's background\n"
+    "                        format, or motif (the first MEME file's)\n"
     "  -j, --threads N       threads to scan with (default: all cores, at most 64)\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
 
 namespace {
 
-enum { strand_option = 1000, version_option, motif_option, format_option, sites_option };
+enum { strand_option = 1000, version_option, motif_option, format_option, sites_option, background_option };
+
+// --bg A,C,G,T: four frequencies, adding up to 1 as closely as typed numbers can.
+base_frequencies frequencies_of_option(const char* program, const char* value) {
+    base_frequencies frequencies{};
+    const char* at = value;
+    for (int b = 0; b < 4; ++b) {
+        char* end = nullptr;
+        errno = 0;
+        frequencies[b] = std::strtod(at, &end);
+        if (end == at || errno != 0 || std::isspace(static_cast<unsigned char>(*at)) || *end != (b < 3 ? ',' : '\0'))
+            usage_error(program, std::string("option --bg: '") + value + "' is not four frequencies A,C,G,T");
+        at = end + 1;
+    }
+    if (const std::string fault = frequencies_fault(frequencies, 1e-6); !fault.empty())
+        usage_error(program, std::string("option --bg: '") + value + "': " + fault);
+    return frequencies;
+}
 
 }  // namespace
 
@@ -39,7 +60,8 @@ std::vector<option> scan_long_options(const std::vector<option>& more) {
         {"score", required_argument, nullptr, 's'},         {"strand", required_argument, nullptr, strand_option},
         {"threads", required_argument, nullptr, 'j'},       {"help", no_argument, nullptr, 'h'},
         {"motif", required_argument, nullptr, motif_option}, {"format", required_argument, nullptr, format_option},
-        {"sites", required_argument, nullptr, sites_option}, {"version", no_argument, nullptr, version_option}};
+        {"sites", required_argument, nullptr, sites_option}, {"version", no_argument, nullptr, version_option},
+        {"bg", required_argument, nullptr, background_option}};
     all.insert(all.end(), more.begin(), more.end());
     all.push_back({nullptr, 0, nullptr, 0});
     return all;
@@ -84,6 +106,17 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
         return true;
     case sites_option:
         options.reading.sites = sites_of_option(program, value);
+        return true;
+    case background_option:
+        if (std::strcmp(value, "motif") == 0) {
+            options.background_of_motifs = true;
+        } else if (std::strchr(value, ',')) {
+            options.background = frequencies_of_option(program, value);
+        } else if (*value == '\0') {
+            usage_error(program, "option --bg: '' is not uniform, motif, A,C,G,T nor a file");
+        } else if (std::strcmp(value, "uniform") != 0) {
+            options.background_file = value;
+        }
         return true;
     case 'h':
         print_and_exit(program, usage);
@@ -135,10 +168,43 @@ void warn_unreachable(const char* program, const std::vector<scan_matrix>& matri
     print_error(program, line + "; motif_scan --list shows each motif's best p-value)");
 }
 
+base_frequencies background_of_strands(const base_frequencies& given, const scan_settings& strands) {
+    base_frequencies scanned = given;
+    for (int b = 0; b < 4; ++b) {
+        if (!strands.plus) scanned[b] = given[3 - b];
+        else if (strands.minus) scanned[b] = (given[b] + given[3 - b]) / 2;
+    }
+    return scanned;
+}
+
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
                       std::vector<scan_matrix>& matrices) {
-    if (!load_motifs(program, options.motif_files, options.reading, options.motif_names, motifs)) return false;
-    matrices = prepare_matrices(motifs, options.wanted, options.settings.threads, &kernels_in_use(options.settings));
+    base_frequencies given = options.background;
+    if (!options.background_file.empty()) {
+        std::string error, warning;
+        if (!read_background_file(options.background_file, given, error, warning)) {
+            print_error(program, error);
+            return false;
+        }
+        if (!warning.empty()) print_error(program, "warning: " + warning);
+    }
+    motif_reading reading = options.reading;
+    if (options.background_of_motifs) {
+        // Counts are scored as they are read: the background comes first,
+        // from a reading that scores them over the uniform one.
+        reading.file_background = true;
+        if (!load_motifs(program, options.motif_files, reading, options.motif_names, motifs)) return false;
+        const auto first = std::find_if(motifs.begin(), motifs.end(), [](const motif& m) { return m.format == motif_format::meme; });
+        if (first != motifs.end() && first->background) given = *first->background;
+    }
+    reading.background = background_of_strands(given, options.settings);
+    if (!options.background_of_motifs || reading.background != uniform_bases) {
+        motifs.clear();
+        if (!load_motifs(program, options.motif_files, reading, options.motif_names, motifs)) return false;
+    }
+    threshold wanted = options.wanted;
+    wanted.background = reading.background;
+    matrices = prepare_matrices(motifs, wanted, options.settings.threads, &kernels_in_use(options.settings));
     warn_coarse_grids(program, matrices);
     return true;
 }

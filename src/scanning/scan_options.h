@@ -17,6 +17,10 @@ struct scan_options {
     threshold wanted;
     scan_settings settings;
     bool p_given = false, score_given = false;
+    // --bg: frequencies given, or read from a file, or the first MEME file's.
+    base_frequencies background = uniform_bases;
+    std::string background_file;
+    bool background_of_motifs = false;
 };
 
 // The options' letters for getopt_long, and their help lines.
@@ -39,7 +43,14 @@ bool repeatable_scan_option(int c);
 // After the options: motifs given, -p and -s not both, the threads.
 void check_scan_options(const char* program, scan_options& options);
 
-// Reads, checks and prepares the motifs on all threads; reports a failure in
+// The background of the strands scanned, from that of the given strand:
+// on the reverse strand every base is the complement's, and over both the
+// two are averaged (reverse windows are scored as the forward ones, so
+// their p-values must come from the same frequencies).
+base_frequencies background_of_strands(const base_frequencies& given, const scan_settings& strands);
+
+// Reads, checks and prepares the motifs on all threads, scores and p-values
+// under the background of --bg on the strands scanned; reports a failure in
 // one line and returns false.
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
                       std::vector<scan_matrix>& matrices);

@@ -17,13 +17,16 @@ inline constexpr std::size_t max_scan_width = 1000;
 struct scan_kernels;
 
 // Which windows are reported: those whose p-value is at most `value`, or
-// (by_score) those whose score is at least `value`.
+// (by_score) those whose score is at least `value`; p-values are chances
+// over windows of independent bases of the background's frequencies.
 struct threshold {
     bool by_score = false;
     double value = 1e-4;
+    base_frequencies background = uniform_bases;
 };
 
-// The distribution of window scores over uniformly random bases, on a grid:
+// The distribution of window scores over random bases of the background's
+// frequencies, on a grid:
 // each score rounded to a whole number of steps, and a window's grid score
 // the sum of its scores' (an exact integer).
 struct score_grid {
@@ -32,6 +35,7 @@ struct score_grid {
     double rounding = 0;       // largest |score - step * grid score| of any window
     std::int64_t lowest = 0;   // grid score of tail[0]
     std::vector<double> tail;  // tail[x - lowest]: probability of a grid score >= x, up to the highest
+    base_frequencies background = uniform_bases;
 };
 
 // The grid of a motif's scores (width at most max_scan_width), with the
@@ -40,11 +44,13 @@ struct score_grid {
 // that the distribution would need over 2^21 cells (or 10^8 / width): never
 // for motifs of width up to 30 whose positions each spread less than 66.
 // Only sums that can still reach `from` are followed: the tail is exactly
-// the one of the whole distribution.
-score_grid build_score_grid(const std::vector<std::array<double, 4>>& scores, std::int64_t from = INT64_MIN);
+// the one of the whole distribution. Background frequencies are above 0.
+score_grid build_score_grid(const std::vector<std::array<double, 4>>& scores, std::int64_t from = INT64_MIN,
+                            const base_frequencies& background = uniform_bases);
 
 // The lowest grid score whose tail can be within `p`, found on a coarse
-// grid: every grid score below it has a tail above p.
+// grid under the shape's background: every grid score below it has a tail
+// above p.
 std::int64_t lowest_cell_within(const score_grid& shape, double p);
 
 // The filter's units from the best window down to the threshold, and the
