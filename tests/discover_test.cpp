@@ -17,7 +17,7 @@
 #include "discover.h"
 #include "helpers.h"
 #include "motif.h"
-#include "results.h"
+#include "discovery_report.h"
 #include "scanning.h"
 #include "sites.h"
 #include "report_page.h"

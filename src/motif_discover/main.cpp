@@ -17,7 +17,7 @@
 #include "discover.h"
 #include "region_records.h"
 #include "report.h"
-#include "results.h"
+#include "discovery_report.h"
 #include "write_all.h"
 
 namespace {
@@ -221,20 +221,6 @@ command_line parse_options(int argc, char** argv) {
     return line;
 }
 
-// The records of at least `width` positions, and how many were shorter.
-std::size_t keep_long_enough(std::vector<sequence_record>& records, std::size_t width, std::vector<std::size_t>* kept_at) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (kept_at) kept_at->push_back(records[i].positions.size() >= width ? kept : SIZE_MAX);
-        if (records[i].positions.size() < width) continue;
-        if (kept != i) records[kept] = std::move(records[i]);  // a string moved onto itself may be emptied
-        ++kept;
-    }
-    const std::size_t shorter = records.size() - kept;
-    records.resize(kept);
-    return shorter;
-}
-
 std::vector<sequence_record> picked(const std::vector<sequence_record>& records, const std::vector<bool>& held_out, bool any) {
     std::vector<sequence_record> out;
     for (std::size_t i = 0; i < records.size(); ++i)
@@ -254,7 +240,7 @@ int run(int argc, char** argv) {
         reading.max_width = max_compare_width;
         if (!load_motifs(program, line.databases, reading, {}, known.database)) return 1;
     }
-    search_records records;
+    std::vector<sequence_record> targets, controls;
     // Each control's target, where it has one.
     std::vector<std::size_t> control_target;
     std::string controls_text;
@@ -264,38 +250,22 @@ int run(int argc, char** argv) {
         const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads,
                                        !line.control_out.empty()};
         if (!read_region_records(program, line.regions, drawing, from_genome)) return 1;
-        records.targets = std::move(from_genome.targets);
-        records.controls = std::move(from_genome.controls);
+        targets = std::move(from_genome.targets);
+        controls = std::move(from_genome.controls);
         control_target = std::move(from_genome.control_target);
         controls_text = std::move(from_genome.controls_text);
     } else {
-        if (!read_fasta_records(program, line.targets, records.targets)) return 1;
+        if (!read_fasta_records(program, line.targets, targets)) return 1;
         if (!line.controls.empty()) {
-            if (!read_fasta_records(program, line.controls, records.controls)) return 1;
+            if (!read_fasta_records(program, line.controls, controls)) return 1;
         } else {
-            records.controls = shuffled_controls(records.targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
-            for (std::size_t i = 0; i < records.controls.size(); ++i) control_target.push_back(i / line.shuffles);
+            controls = shuffled_controls(targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
+            for (std::size_t i = 0; i < controls.size(); ++i) control_target.push_back(i / line.shuffles);
         }
     }
-    // Records too short for the least width have no window to offer.
-    std::vector<std::size_t> kept_at;
-    const std::size_t short_targets = keep_long_enough(records.targets, line.settings.min_width, &kept_at);
-    std::vector<std::int64_t> source(records.controls.size(), -1);
-    for (std::size_t i = 0; i < control_target.size(); ++i) {
-        const std::size_t target = kept_at[control_target[i]];
-        source[i] = target == SIZE_MAX ? -1 : static_cast<std::int64_t>(target);
-    }
-    std::size_t short_controls = 0;
-    for (std::size_t i = 0, kept = 0; i < records.controls.size(); ++i) {
-        if (records.controls[i].positions.size() < line.settings.min_width) {
-            ++short_controls;
-            continue;
-        }
-        records.source.push_back(source[i]);
-        if (kept != i) records.controls[kept] = std::move(records.controls[i]);
-        ++kept;
-    }
-    records.controls.resize(records.source.size());
+    std::size_t short_targets = 0, short_controls = 0;
+    search_records records = records_for_search(std::move(targets), std::move(controls), control_target,
+                                                line.settings.min_width, short_targets, short_controls);
     if (short_targets || short_controls)
         print_error(program, "warning: " + std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
                                  " controls shorter than " + std::to_string(line.settings.min_width) + " positions skipped");

@@ -3,7 +3,6 @@
 // with their dinucleotides kept. One line per motif, most enriched first,
 // with Fisher's exact test and Benjamini-Hochberg q-values.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,12 +13,11 @@
 
 #include "comparing.h"
 #include "report.h"
-#include "results.h"
+#include "known_enrichment.h"
 #include "scan_input.h"
 #include "scan_options.h"
 #include "controls.h"
 #include "region_records.h"
-#include "statistics.h"
 #include "write_all.h"
 
 namespace {
@@ -129,29 +127,6 @@ command_line parse_options(int argc, char** argv) {
     return line;
 }
 
-// Per motif, which records hold a site: a bit per record, set from any thread.
-struct site_bits {
-    site_bits(std::size_t motifs, std::size_t records) : words((records + 63) / 64), bits(checked_product(motifs, words)) {
-        for (auto& word : bits) word.store(0, std::memory_order_relaxed);
-    }
-    void mark(std::size_t motif, std::uint64_t record) {
-        bits[motif * words + record / 64].fetch_or(std::uint64_t{1} << (record % 64), std::memory_order_relaxed);
-    }
-    // How many of the records [from, to) hold a site of the motif.
-    std::uint64_t count(std::size_t motif, std::uint64_t from, std::uint64_t to) const {
-        std::uint64_t n = 0;
-        for (std::uint64_t w = from / 64; w * 64 < to; ++w) {
-            std::uint64_t word = bits[motif * words + w].load(std::memory_order_relaxed);
-            if (w == from / 64) word &= ~std::uint64_t{0} << (from % 64);
-            if ((w + 1) * 64 > to) word &= ~(~std::uint64_t{0} << (to % 64));
-            n += static_cast<std::uint64_t>(__builtin_popcountll(word));
-        }
-        return n;
-    }
-    std::size_t words;
-    std::vector<std::atomic<std::uint64_t>> bits;
-};
-
 std::string threshold_text(const scan_options& scan) {
     char text[96];
     if (scan.wanted.by_score) {
@@ -161,27 +136,6 @@ std::string threshold_text(const scan_options& scan) {
     }
     const char* strands = scan.settings.plus && scan.settings.minus ? "both strands" : scan.settings.plus ? "the + strand" : "the - strand";
     return std::string(text) + ", on " + strands;
-}
-
-// For each motif, the others it resembles by motif_compare's statistics (q
-// <= 0.01, the motifs tested as targets), for the report's families.
-std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& motifs, unsigned threads) {
-    std::vector<motif> comparable;
-    std::vector<std::size_t> index;
-    for (std::size_t i = 0; i < motifs.size(); ++i)
-        if (motifs[i].scores.size() <= max_compare_width) {
-            comparable.push_back(motifs[i]);
-            index.push_back(i);
-        }
-    compare_settings settings;
-    settings.max_q = 0.01;
-    settings.threads = threads;
-    const std::vector<std::vector<motif_match>> matches = compare_motifs(comparable, comparable, settings);
-    std::vector<std::vector<std::size_t>> resembles(motifs.size());
-    for (std::size_t q = 0; q < comparable.size(); ++q)
-        for (const motif_match& m : matches[q])
-            if (m.target != q) resembles[index[q]].push_back(index[m.target]);
-    return resembles;
 }
 
 }  // namespace
@@ -221,34 +175,9 @@ int run(int argc, char** argv) {
     warn_unreachable(program, matrices, line.scan.wanted);
     if (!line.control_out.empty() && !write_file(program, line.control_out, controls_text)) return 1;
 
-    // Targets then controls, one record index each: which hold a site of
-    // which motif.
     working_on("scanning");
     const std::uint64_t target_count = targets.size(), control_count = controls.size();
-    site_bits hits(matrices.size(), target_count + control_count);
-    std::size_t widest = 0;
-    for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
-    pipeline scans(
-        matrices, line.scan.settings,
-        [&](const sequence_batch& batch, const site& s, std::string&) { hits.mark(s.matrix, batch.pieces[s.piece].record_index); },
-        1);
-    scan_records(targets, 0, widest - 1, scans, line.scan.settings);
-    scan_records(controls, target_count, widest - 1, scans, line.scan.settings);
-    scans.finish();
-
-    std::vector<enrichment> results;
-    std::vector<double> log_p;
-    for (std::size_t m = 0; m < matrices.size(); ++m) {
-        const std::uint64_t t = hits.count(m, 0, target_count), c = hits.count(m, target_count, target_count + control_count);
-        const double enriched = ((static_cast<double>(t) + 1) / (static_cast<double>(target_count) + 1)) /
-                                ((static_cast<double>(c) + 1) / (static_cast<double>(control_count) + 1));
-        results.push_back({m, t, c, enriched, log_upper_tail(t, target_count, t + c, target_count + control_count), 0});
-        log_p.push_back(results.back().log_p);
-    }
-    const std::vector<double> log_q = log_q_values(log_p);
-    for (enrichment& r : results) r.log_q = log_q[r.motif];
-    // Most enriched first; ties in load order.
-    std::stable_sort(results.begin(), results.end(), [](const enrichment& a, const enrichment& b) { return a.log_p < b.log_p; });
+    const std::vector<enrichment> results = enrich_known_motifs(matrices, targets, controls, line.scan.settings);
 
     // The report first: a run that fails to write it prints no table.
     working_on("writing the results");

@@ -1,4 +1,4 @@
-#include "results.h"
+#include "known_report.h"
 
 #include <algorithm>
 #include <cmath>

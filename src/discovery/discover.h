@@ -50,6 +50,15 @@ struct search_records {
     std::vector<std::int64_t> source;
 };
 
+// The records of targets and controls a search can use: those of at least
+// `min_width` positions, each control's source the kept target it was
+// shuffled from (`control_target`: per control, or empty where the controls
+// are their own). Counts the records too short in `short_targets` and
+// `short_controls`.
+search_records records_for_search(std::vector<sequence_record> targets, std::vector<sequence_record> controls,
+                                  const std::vector<std::size_t>& control_target, std::size_t min_width,
+                                  std::size_t& short_targets, std::size_t& short_controls);
+
 struct discovery {
     std::vector<found_motif> motifs;  // those of E-value at most the limit, best first
     bool held_out = false;            // judged on held-out records (else on all)

@@ -1,4 +1,4 @@
-#include "results.h"
+#include "discovery_report.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,0 +1,19 @@
+// Which known motifs are over-represented in targets against controls: each
+// motif's records with a site, Fisher's exact test and q-values, and which
+// motifs resemble which, for folding families.
+#pragma once
+
+#include <vector>
+
+#include "known_report.h"
+#include "pipeline.h"
+#include "scan_input.h"
+
+// Each motif's records with a site among targets and controls, most
+// enriched first (ties in load order), on settings.threads threads.
+std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matrices, const std::vector<sequence_record>& targets,
+                                            const std::vector<sequence_record>& controls, const scan_settings& settings);
+
+// For each motif, the others it resembles by motif_compare's statistics (q
+// <= 0.01, the motifs tested as targets), for the report's families.
+std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& motifs, unsigned threads);
