@@ -343,6 +343,8 @@ TEST_F(ScanRun, BackgroundsAndTheirErrors) {
     write_file(dir / "orders.bg", "A 0.4\nC 0.1\n# a comment\nG 0.1\nT 0.4\nAA 0.2\nAC 0.05\n");
     write_file(dir / "no_t.bg", "A 0.4\nC 0.1\nG 0.1\n");
     write_file(dir / "sum.bg", "A 0.4\nC 0.2\nG 0.2\nT 0.4\n");
+    write_file(dir / "counted.fa", ">a\naaAC\n>b\nGtTN\n");
+    write_file(dir / "at.fa", ">a\nATNNTA\n");
     const struct {
         std::vector<std::string> args;
         std::string listed, error;
@@ -359,7 +361,11 @@ TEST_F(ScanRun, BackgroundsAndTheirErrors) {
         {{"--bg", dir / "no_t.bg"}, "", dir / "no_t.bg: line 3: no frequency of T", 1},
         {{"--bg", dir / "sum.bg"}, "", dir / "sum.bg: line 4: the frequencies add up to 1.2, not 1", 1},
         {{"--bg", "0.4,0.1,0.1"}, "", "option --bg: '0.4,0.1,0.1' is not four frequencies A,C,G,T (try 'motif_scan --help')", 2},
-        {{"--bg", ""}, "", "option --bg: '' is not uniform, motif, A,C,G,T nor a file (try 'motif_scan --help')", 2},
+        {{"--bg", ""}, "", "option --bg: '' is not uniform, auto, motif, A,C,G,T nor a file (try 'motif_scan --help')", 2},
+        // auto: the bases of the sequences, either case, on both strands.
+        {{"--bg", "auto", dir / "counted.fa"}, "0.3571,0.1429,0.1429,0.3571", "", 0},
+        {{"--bg", "auto", dir / "at.fa"}, "", "--bg auto: the sequences hold no C or G", 1},
+        {{"--bg", "auto"}, "", "--bg auto reads the sequences twice, to count their bases and to scan them: give them as a file, not on standard input (try 'motif_scan --help')", 2},
         {{"--bg", "0.5,0.5,0,0"}, "", "option --bg: '0.5,0.5,0,0': the frequency of G is not above 0 and at most 1 (try 'motif_scan --help')", 2},
         {{"--bg", "0.4,0.1,0.1,0.40001"}, "", "option --bg: '0.4,0.1,0.1,0.40001': the frequencies add up to 1.00001, not 1 (try 'motif_scan --help')", 2},
     };
@@ -378,8 +384,9 @@ TEST_F(ScanRun, BackgroundsAndTheirErrors) {
 
 // On random sequence of A/T-rich frequencies, the sites at p <= 1e-4 under
 // those frequencies number 1e-4 of the windows (to 10%, almost 3 standard
-// deviations); under the uniform background an A/T-rich motif's are many
-// times that, and a G/C-rich one's a small part.
+// deviations), and as many under the frequencies counted from the
+// sequence (--bg auto); under the uniform background an A/T-rich motif's
+// are many times that, and a G/C-rich one's a small part.
 TEST_F(ScanRun, PValuesUnderTheBackgroundOfTheSequenceAreCalibrated) {
     std::mt19937_64 random(5);
     constexpr std::size_t length = 4000000;
@@ -395,6 +402,8 @@ TEST_F(ScanRun, PValuesUnderTheBackgroundOfTheSequenceAreCalibrated) {
         {"MA0139.1", "0.4,0.1,0.1,0.4", 19, 0.9, 1.1},  // CTCF, G/C-rich
         {"MA0108.2", "0.4,0.1,0.1,0.4", 15, 0.9, 1.1},  // TBP, A/T-rich
         {"MA0046.2", "0.4,0.1,0.1,0.4", 15, 0.9, 1.1},  // HNF1A, A/T-rich
+        {"MA0139.1", "auto", 19, 0.9, 1.1},
+        {"MA0046.2", "auto", 15, 0.9, 1.1},
         {"MA0046.2", "uniform", 15, 10, 1e9},
         {"MA0139.1", "uniform", 19, 0, 0.1},
     };

@@ -1,7 +1,7 @@
 // The fast scan, with each set of loops the processor has, against the
 // plain one on generated FASTA; each set's filter against its definition;
 // p-values against brute force, and the grid's pruned tail against the
-// whole one.
+// whole one; the base counts of --bg auto against counting byte by byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base_counts.h"
 #include "kernels.h"
 #include "output.h"
 #include "scan_paths.h"
@@ -247,6 +248,23 @@ TEST(Scan, EachKernelMatchesItsDefinitionWindowByWindow) {
         k->encode(bytes.data(), bytes.size(), fast.data());
         portable_kernels().encode(bytes.data(), bytes.size(), portable.data());
         EXPECT_EQ(fast, portable);
+    }
+}
+
+// --bg auto's counts, tallied four bytes at a time, against one by one:
+// every byte value, stretches of every length around the unrolling.
+TEST(Scan, BaseCountsAgreeWithCountingEachByte) {
+    std::mt19937_64 random(11);
+    for (std::size_t size = 0; size < 600; size += 1 + size / 8) {
+        std::string bytes(size, '\0');
+        for (char& b : bytes) b = random() % 3 ? "ACGTacgtN"[random() % 9] : static_cast<char>(random());
+        base_counts counts;
+        counts.add(bytes.data(), bytes.size());
+        counts.add(bytes.data(), size / 3);
+        std::array<std::uint64_t, 256> expected{};
+        for (const unsigned char b : bytes) ++expected[b];
+        for (std::size_t i = 0; i < size / 3; ++i) ++expected[static_cast<unsigned char>(bytes[i])];
+        ASSERT_EQ(counts.tally, expected) << size;
     }
 }
 

@@ -141,12 +141,17 @@ std::string threshold_text(const scan_options& scan) {
 }  // namespace
 
 int run(int argc, char** argv) {
-    const command_line line = parse_options(argc, argv);
+    command_line line = parse_options(argc, argv);
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
-    working_on("reading the motifs");
-    if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
+    const auto read_motifs = [&] {
+        working_on("reading the motifs");
+        return load_scan_motifs(program, line.scan, motifs, matrices);
+    };
+    // --bg auto scores the motifs over the bases of targets and controls.
+    const bool counted = line.scan.background.counted;
+    if (!counted && !read_motifs()) return 1;
     std::vector<sequence_record> targets, controls;
     std::string controls_text;
     working_on("reading the targets and drawing the controls");
@@ -171,6 +176,8 @@ int run(int argc, char** argv) {
         }
         if (!line.control_out.empty()) controls_text = as_fasta(controls);
     }
+    if (counted && (!counted_background(program, {&targets, &controls}, line.scan.background.frequencies) || !read_motifs()))
+        return 1;
     warn_few_controls(program, targets.size(), controls.size());
     warn_unreachable(program, matrices, line.scan.wanted);
     if (!line.control_out.empty() && !write_file(program, line.control_out, controls_text)) return 1;

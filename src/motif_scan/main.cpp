@@ -90,6 +90,9 @@ command_line parse_options(int argc, char** argv) {
     };
     if (!line.list && from_stdin(line.scan.motif_files) && (from_stdin(line.inputs) || regions.regions == "-"))
         usage_error(program, "standard input can hold the motifs or the sequences, not both");
+    if (line.scan.background.counted && regions.regions.empty() && from_stdin(line.inputs))
+        usage_error(program, "--bg auto reads the sequences twice, to count their bases and to scan them: "
+                             "give them as a file, not on standard input");
     return line;
 }
 
@@ -107,6 +110,28 @@ int list_motifs(const std::vector<motif>& motifs, const std::vector<scan_matrix>
                format_names[static_cast<int>(motifs[i].format)] + "\t" + sites + "\t" + best + "\t" + background + "\n";
     }
     return write_output(program, out) ? 0 : 1;
+}
+
+// --bg auto: the bases of the FASTA files, or of the regions, counted before
+// the motifs are scored and their sequences read again to scan.
+bool count_background(const command_line& line, const genome_file& genome, const std::vector<genome_region>& regions,
+                      base_frequencies& frequencies) {
+    base_counts counts;
+    for (const std::string& path : line.inputs)
+        if (!count_fasta_bases(program, path, counts)) return false;
+    std::string bases, error;
+    for (const genome_region& r : regions) {
+        if (!fetch_bases(genome, r.chromosome, r.start, r.end, bases, error)) {
+            print_error(program, error);
+            return false;
+        }
+        counts.add(bases.data(), bases.size());
+    }
+    if (!frequencies_of_counts(counts, frequencies, error)) {
+        print_error(program, "--bg auto: " + error);
+        return false;
+    }
+    return true;
 }
 
 // Scans the union of the regions: batches of them are laid out here, and
@@ -149,21 +174,29 @@ bool scan_regions(const std::string& genome_path, const std::vector<genome_regio
 }  // namespace
 
 int run(int argc, char** argv) {
-    const command_line line = parse_options(argc, argv);
+    command_line line = parse_options(argc, argv);
 
+    genome_file genome;
+    std::vector<genome_region> regions;
+    const auto read_regions = [&] {
+        working_on("reading the regions");
+        if (!load_regions(program, line.regions, genome, regions)) return false;
+        regions = merged_regions(genome, std::move(regions));
+        return true;
+    };
+    const bool counted = line.scan.background.counted;
+    if (counted) {
+        if (!line.regions.regions.empty() && !read_regions()) return 1;
+        working_on("counting the bases");
+        if (!count_background(line, genome, regions, line.scan.background.frequencies)) return 1;
+    }
     // Every motif is read before any output.
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
     working_on("reading the motifs");
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     if (line.list) return list_motifs(motifs, matrices);
-    genome_file genome;
-    std::vector<genome_region> regions;
-    if (!line.regions.regions.empty()) {
-        working_on("reading the regions");
-        if (!load_regions(program, line.regions, genome, regions)) return 1;
-        regions = merged_regions(genome, std::move(regions));
-    }
+    if (!counted && !line.regions.regions.empty() && !read_regions()) return 1;
     warn_unreachable(program, matrices, line.scan.wanted);
     working_on("scanning");
 

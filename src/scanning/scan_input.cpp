@@ -9,9 +9,10 @@
 namespace {
 
 // Feeds a file to a reader in blocks until its end, a failure (reported) or
-// `enough`; ends the reader and closes the file.
+// `enough`; ends the reader and closes the file. Records without a name are
+// warned of once a file, `warn` on the pass that says so.
 bool read_through(const char* program, input_file& input, fasta_reader& reader, std::size_t block_bytes,
-                  const std::function<bool()>& enough) {
+                  const std::function<bool()>& enough, bool warn = true) {
     std::string error;
     bool ok = true;
     for (;;) {
@@ -30,7 +31,7 @@ bool read_through(const char* program, input_file& input, fasta_reader& reader, 
         }
     }
     reader.end();
-    if (reader.unnamed > 0) {
+    if (warn && reader.unnamed > 0) {
         const std::string first = std::to_string(reader.first_unnamed);
         print_error(program, "warning: " + input.name + ": record " + first + " has no name, named " +
                                  unnamed_name(reader.first_unnamed) +
@@ -56,6 +57,29 @@ bool scan_fasta_file(const char* program, const std::string& path, std::size_t c
                         kernels_in_use(settings));
     // Reading on is of no use once the output fails.
     return read_through(program, input, reader, settings.read_bytes, [&] { return scans.output_failed(); });
+}
+
+bool count_fasta_bases(const char* program, const std::string& path, base_counts& counts) {
+    input_file input;
+    std::string error;
+    if (!open_input(path, input, error)) {
+        print_error(program, error);
+        return false;
+    }
+    // Without a carry, each position is counted once; the scan warns.
+    fasta_reader reader(1 << 20, 0, [&](sequence_batch& full) { counts.add(full.bytes.data(), full.used); }, best_kernels());
+    return read_through(program, input, reader, 1 << 20, [] { return false; }, false);
+}
+
+bool counted_background(const char* program, const std::vector<const std::vector<sequence_record>*>& sets,
+                        base_frequencies& frequencies) {
+    base_counts counts;
+    for (const auto* records : sets)
+        for (const sequence_record& r : *records) counts.add(r.positions.data(), r.positions.size());
+    std::string error;
+    if (frequencies_of_counts(counts, frequencies, error)) return true;
+    print_error(program, "--bg auto: " + error);
+    return false;
 }
 
 bool read_fasta_records(const char* program, const std::string& path, std::vector<sequence_record>& records) {

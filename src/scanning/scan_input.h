@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "base_counts.h"
 #include "pipeline.h"
 
 // Scans one FASTA file (plain or gzip; "-" for standard input); returns false
@@ -11,6 +12,10 @@
 // still go out.
 bool scan_fasta_file(const char* program, const std::string& path, std::size_t carry, pipeline& scans,
                      const scan_settings& settings);
+
+// Counts the bases of a FASTA file as scan_fasta_file reads them, the file
+// read once; returns false after reporting a failure in one line.
+bool count_fasta_bases(const char* program, const std::string& path, base_counts& counts);
 
 // A FASTA record held in memory: its name and positions.
 struct sequence_record {
@@ -21,6 +26,11 @@ struct sequence_record {
 // input) to `records`, also those without positions; reports a failure, or
 // a file without records, in one line and returns false.
 bool read_fasta_records(const char* program, const std::string& path, std::vector<sequence_record>& records);
+
+// --bg auto over records held in memory: the frequencies of the bases of
+// every record of `sets`; reports a failure in one line and returns false.
+bool counted_background(const char* program, const std::vector<const std::vector<sequence_record>*>& sets,
+                        base_frequencies& frequencies);
 
 // Fills batches with records' positions, given in stretches of any size,
 // and hands each full one over, as the FASTA reader does: a record that

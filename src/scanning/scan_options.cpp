@@ -26,7 +26,8 @@ const char* const scan_options_help =
     "      --bg BG           base frequencies of sequence without sites, for scores\n"
     "                        from counts and for p-values: uniform (default),\n"
     "                        A,C,G,T as four numbers, a file of MEME's background\n"
-    "                        format, or motif (the first MEME file's)\n"
+    "                        format, motif (the first MEME file's) or auto (the\n"
+    "                        base counts of the sequences, both strands)\n"
     "  -j, --threads N       threads to scan with (default: all cores, at most 64)\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n";
@@ -53,6 +54,41 @@ base_frequencies frequencies_of_option(const char* program, const char* value) {
 }
 
 }  // namespace
+
+void take_background_option(const char* program, const char* value, bool of_motifs, background_choice& choice) {
+    choice = background_choice{};
+    if (of_motifs && std::strcmp(value, "motif") == 0) {
+        choice.of_motifs = true;
+    } else if (std::strcmp(value, "auto") == 0) {
+        choice.counted = true;
+    } else if (std::strchr(value, ',')) {
+        choice.frequencies = frequencies_of_option(program, value);
+    } else if (*value == '\0') {
+        usage_error(program, std::string("option --bg: '' is not uniform, auto, ") + (of_motifs ? "motif, " : "") +
+                                 "A,C,G,T nor a file");
+    } else if (std::strcmp(value, "uniform") != 0) {
+        choice.file = value;
+    }
+}
+
+bool chosen_background(const char* program, const background_choice& choice, base_frequencies& frequencies) {
+    frequencies = choice.frequencies;
+    if (choice.file.empty()) return true;
+    std::string error, warning;
+    if (!read_background_file(choice.file, frequencies, error, warning)) {
+        print_error(program, error);
+        return false;
+    }
+    if (!warning.empty()) print_error(program, "warning: " + warning);
+    return true;
+}
+
+std::string background_text(const base_frequencies& frequencies) {
+    char text[96];
+    std::snprintf(text, sizeof text, "A %.4g C %.4g G %.4g T %.4g", frequencies[0], frequencies[1], frequencies[2],
+                  frequencies[3]);
+    return text;
+}
 
 std::vector<option> scan_long_options(const std::vector<option>& more) {
     std::vector<option> all = {
@@ -108,15 +144,7 @@ bool take_scan_option(const char* program, const char* usage, int c, const char*
         options.reading.sites = sites_of_option(program, value);
         return true;
     case background_option:
-        if (std::strcmp(value, "motif") == 0) {
-            options.background_of_motifs = true;
-        } else if (std::strchr(value, ',')) {
-            options.background = frequencies_of_option(program, value);
-        } else if (*value == '\0') {
-            usage_error(program, "option --bg: '' is not uniform, motif, A,C,G,T nor a file");
-        } else if (std::strcmp(value, "uniform") != 0) {
-            options.background_file = value;
-        }
+        take_background_option(program, value, true, options.background);
         return true;
     case 'h':
         print_and_exit(program, usage);
@@ -179,17 +207,11 @@ base_frequencies background_of_strands(const base_frequencies& given, const scan
 
 bool load_scan_motifs(const char* program, const scan_options& options, std::vector<motif>& motifs,
                       std::vector<scan_matrix>& matrices) {
-    base_frequencies given = options.background;
-    if (!options.background_file.empty()) {
-        std::string error, warning;
-        if (!read_background_file(options.background_file, given, error, warning)) {
-            print_error(program, error);
-            return false;
-        }
-        if (!warning.empty()) print_error(program, "warning: " + warning);
-    }
+    base_frequencies given;
+    if (!chosen_background(program, options.background, given)) return false;
     motif_reading reading = options.reading;
-    if (options.background_of_motifs) {
+    const bool of_motifs = options.background.of_motifs;
+    if (of_motifs) {
         // Counts are scored as they are read: the background comes first,
         // from a reading that scores them over the uniform one.
         reading.file_background = true;
@@ -198,7 +220,7 @@ bool load_scan_motifs(const char* program, const scan_options& options, std::vec
         if (first != motifs.end() && first->background) given = *first->background;
     }
     reading.background = background_of_strands(given, options.settings);
-    if (!options.background_of_motifs || reading.background != uniform_bases) {
+    if (!of_motifs || reading.background != uniform_bases) {
         motifs.clear();
         if (!load_motifs(program, options.motif_files, reading, options.motif_names, motifs)) return false;
     }

@@ -10,6 +10,26 @@
 #include "motif.h"
 #include "scanning.h"
 
+// --bg as given: frequencies (uniform unless given), a background file, the
+// first MEME file's line, or the base counts of the sequences the run scans,
+// which the program counts into `frequencies` before reading the motifs.
+struct background_choice {
+    base_frequencies frequencies = uniform_bases;
+    std::string file;
+    bool of_motifs = false, counted = false;
+};
+
+// Takes the value of --bg into `choice` (a usage error if it is none of the
+// forms); `motif` is a form only where `of_motifs` says motifs are read.
+void take_background_option(const char* program, const char* value, bool of_motifs, background_choice& choice);
+
+// The frequencies chosen, a background file read (its warning printed);
+// reports a failure in one line and returns false.
+bool chosen_background(const char* program, const background_choice& choice, base_frequencies& frequencies);
+
+// The frequencies as the outputs say them: "A 0.3 C 0.2 G 0.2 T 0.3".
+std::string background_text(const base_frequencies& frequencies);
+
 struct scan_options {
     scan_options() { settings.threads = 0; }  // all cores, unless -j says
     std::vector<std::string> motif_files, motif_names;
@@ -17,10 +37,7 @@ struct scan_options {
     threshold wanted;
     scan_settings settings;
     bool p_given = false, score_given = false;
-    // --bg: frequencies given, or read from a file, or the first MEME file's.
-    base_frequencies background = uniform_bases;
-    std::string background_file;
-    bool background_of_motifs = false;
+    background_choice background;
 };
 
 // The options' letters for getopt_long, and their help lines.
