@@ -6,7 +6,8 @@
 // output for every thread count and seed; few targets judged on all, their
 // p-values calibrated by null searches; the held-out tenth rounded to the
 // nearest; every position of every site masked; the planted motifs of the
-// shipped fly promoters found; and every error path.
+// shipped fly promoters found; the search under an A/T-rich background, its
+// motifs read back under the background line written; and every error path.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -73,15 +74,17 @@ std::string jaspar_of(const std::string& id, const counts& motif) {
     return text;
 }
 
-// Records of random bases, each motif's sites (drawn base by base from its
-// frequencies, on either strand) planted in its share of them.
+// Records of random bases (of the frequencies `bases`, where given), each
+// motif's sites (drawn base by base from its frequencies, on either strand)
+// planted in its share of them.
 std::string planted_fasta(std::mt19937_64& random, std::size_t records, std::size_t length,
-                          const std::vector<std::pair<counts, double>>& motifs) {
+                          const std::vector<std::pair<counts, double>>& motifs, const std::vector<double>& bases = {}) {
     std::string fasta;
     std::uniform_real_distribution<double> uniform(0, 1);
+    std::discrete_distribution<int> base(bases.begin(), bases.end());
     for (std::size_t r = 0; r < records; ++r) {
         std::string seq;
-        for (std::size_t i = 0; i < length; ++i) seq += "ACGT"[random() % 4];
+        for (std::size_t i = 0; i < length; ++i) seq += "ACGT"[bases.empty() ? random() % 4 : base(random)];
         for (const auto& [motif, share] : motifs) {
             if (uniform(random) >= share) continue;
             std::string site;
@@ -166,6 +169,29 @@ TEST_F(DiscoverRun, TwoPlantedMotifsComeOutAsTwoAndNothingComesOutOfRandomSequen
         EXPECT_EQ(none.out.find("MOTIF"), std::string::npos) << none.out;
         EXPECT_EQ(rows(read_file(dir / "null.tsv")).size(), 1u);
     }
+}
+
+// On A/T-rich sequence, the search scores and judges against the background
+// given or counted, which the MEME text and the table say: a planted motif
+// comes out, and nothing out of random sequence against its own controls.
+TEST_F(DiscoverRun, UnderABackgroundTheSearchScoresAgainstItAndSaysIt) {
+    std::mt19937_64 random(7);
+    const std::vector<double> at_rich = {0.4, 0.1, 0.1, 0.4};
+    const counts source = generated_motif(random, 10, false);
+    write_file(dir / "source.jaspar", jaspar_of("planted", source));
+    write_file(dir / "targets.fa", planted_fasta(random, 1000, 200, {{source, 0.2}}, at_rich));
+    const command_result r = run({"--bg", "0.4,0.1,0.1,0.4", "--tsv", dir / "found.tsv", dir / "targets.fa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nBackground letter frequencies\nA 0.4 C 0.1 G 0.1 T 0.4\n"), std::string::npos) << r.out;
+    EXPECT_EQ(read_file(dir / "found.tsv").rfind("# background: A 0.4 C 0.1 G 0.1 T 0.4\nrank\t", 0), 0u);
+    EXPECT_EQ(matched(r.out, dir / "source.jaspar").count("planted"), 1u) << r.out;
+
+    write_file(dir / "random_targets.fa", planted_fasta(random, 1000, 200, {}, at_rich));
+    write_file(dir / "random_controls.fa", planted_fasta(random, 1000, 200, {}, at_rich));
+    const command_result none = run({"--bg", "auto", dir / "random_targets.fa", dir / "random_controls.fa"});
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_EQ(none.out.find("MOTIF"), std::string::npos) << none.out;
+    EXPECT_EQ(none.out.find("\nA 0.25 "), std::string::npos) << none.out;
 }
 
 // The held-out numbers are those motif_enrich reports for each motif as
@@ -344,33 +370,45 @@ TEST_F(DiscoverRun, FewTargetsAreCalibratedByNullSearches) {
 }
 
 // The motifs as written read back, through the MEME reader, to the scores
-// they were judged with; and the text pipes into the other programs.
+// they were judged with, under the background line written (as motif_scan
+// --bg motif reads it); and the text pipes into the other programs.
 TEST(DiscoverResults, WrittenMotifsReadBackToTheScoresJudged) {
     std::mt19937_64 random(4);
-    std::vector<found_motif> motifs(3);
-    for (found_motif& m : motifs) {
-        for (std::size_t p = 0; p < 5 + random() % 10; ++p) {
-            std::array<double, 4> f{};
-            double total = 0;
-            for (double& x : f) total += x = static_cast<double>(random() % 1000) * (random() % 3 ? 1 : 0);
-            if (total == 0) f = {1, 0, 0, 0}, total = 1;
-            for (double& x : f) x /= total;
-            m.probabilities.push_back(f);
+    for (const base_frequencies& given : {uniform_bases, base_frequencies{0.4, 0.1, 0.1, 0.4},
+                                          base_frequencies{0.31234567, 0.18765433, 0.18765433, 0.31234567}}) {
+        const base_frequencies background = background_as_written(given);
+        std::vector<found_motif> motifs(3);
+        for (found_motif& m : motifs) {
+            for (std::size_t p = 0; p < 5 + random() % 10; ++p) {
+                std::array<double, 4> f{};
+                double total = 0;
+                for (double& x : f) total += x = static_cast<double>(random() % 1000) * (random() % 3 ? 1 : 0);
+                if (total == 0) f = {1, 0, 0, 0}, total = 1;
+                for (double& x : f) x /= total;
+                m.probabilities.push_back(f);
+            }
+            m.sites = 1 + random() % 500;
+            m.scores = scores_as_written(m.probabilities, m.sites, background);
+            m.log_e = -static_cast<double>(random() % 2000);  // down to e^-2000, past the range of doubles
         }
-        m.sites = 1 + random() % 500;
-        m.scores = scores_as_written(m.probabilities, m.sites);
-        m.log_e = -static_cast<double>(random() % 2000);  // down to e^-2000, past the range of doubles
-    }
-    scratch_dir dir;
-    write_file(dir / "found.meme", meme_text(motifs));
-    std::vector<motif> read;
-    std::string error;
-    ASSERT_TRUE(read_motif_file(dir / "found.meme", {}, read, error)) << error;
-    ASSERT_EQ(read.size(), motifs.size());
-    for (std::size_t i = 0; i < motifs.size(); ++i) {
-        EXPECT_EQ(read[i].scores, motifs[i].scores) << i;
-        EXPECT_EQ(read[i].names[0], identifier_of(motifs[i], i + 1));
-        EXPECT_EQ(read[i].sites, static_cast<double>(motifs[i].sites));
+        scratch_dir dir;
+        write_file(dir / "found.meme", meme_text(motifs, background));
+        std::vector<motif> read;
+        std::string error;
+        motif_reading how;
+        how.file_background = true;
+        ASSERT_TRUE(read_motif_file(dir / "found.meme", how, read, error)) << error;
+        ASSERT_TRUE(read[0].background.has_value());
+        EXPECT_EQ(*read[0].background, background);
+        how.background = *read[0].background;
+        read.clear();
+        ASSERT_TRUE(read_motif_file(dir / "found.meme", how, read, error)) << error;
+        ASSERT_EQ(read.size(), motifs.size());
+        for (std::size_t i = 0; i < motifs.size(); ++i) {
+            EXPECT_EQ(read[i].scores, motifs[i].scores) << i;
+            EXPECT_EQ(read[i].names[0], identifier_of(motifs[i], i + 1));
+            EXPECT_EQ(read[i].sites, static_cast<double>(motifs[i].sites));
+        }
     }
 }
 
@@ -401,6 +439,9 @@ TEST_F(DiscoverRun, ErrorsAndUsage) {
         {{"--nmotifs", "0", dir / "targets.fa"}, 2, "option --nmotifs: '0' is not a whole number of at least 1 (try 'motif_discover --help')"},
         {{"-", "-"}, 2, "standard input can hold only one of the files (try 'motif_discover --help')"},
         {{"--tsv", "", dir / "targets.fa"}, 2, "option --tsv: the file name is empty (try 'motif_discover --help')"},
+        {{"--bg", "", dir / "targets.fa"}, 2, "option --bg: '' is not uniform, auto, A,C,G,T nor a file (try 'motif_discover --help')"},
+        {{"--bg", dir / "missing.bg", dir / "targets.fa"}, 1, dir / "missing.bg: cannot be read"},
+        {{"--bg", "auto", dir / "targets.fa", dir / "none.fa"}, 1, dir / "none.fa: no FASTA records"},
     };
     for (const auto& c : cases) {
         const command_result r = run(c.args);

@@ -281,22 +281,25 @@ std::vector<count_matrix> seeds(const training& train, std::size_t length, std::
     return matrices;
 }
 
-double information(const std::array<double, 4>& counts) {
+// A column's information: the relative entropy of its frequencies (the
+// background's as pseudocounts) against the background, in bits. A column
+// as common as the background is not part of the motif, however skewed.
+double information(const std::array<double, 4>& counts, const base_frequencies& background) {
     const double total = counts[0] + counts[1] + counts[2] + counts[3];
     if (total == 0) return 0;
-    double bits = 2;
-    for (const double c : counts) {
-        const double f = (c + 0.25) / (total + 1);
-        bits += f * std::log2(f);
+    double bits = 0;
+    for (int b = 0; b < 4; ++b) {
+        const double f = (counts[b] + background[b]) / (total + 1);
+        bits += f * std::log2(f / background[b]);
     }
     return bits;
 }
 
 // The run of columns, of min_width to max_width, whose information above
 // the floor adds up to most (the first such).
-count_matrix trimmed(const count_matrix& counts, std::size_t min_width, std::size_t max_width) {
+count_matrix trimmed(const count_matrix& counts, std::size_t min_width, std::size_t max_width, const base_frequencies& background) {
     std::vector<double> gain(counts.size());
-    for (std::size_t p = 0; p < counts.size(); ++p) gain[p] = information(counts[p]) - information_floor;
+    for (std::size_t p = 0; p < counts.size(); ++p) gain[p] = information(counts[p], background) - information_floor;
     std::size_t from = 0, width = std::min(min_width, counts.size());
     double best = -INFINITY;
     for (std::size_t a = 0; a < counts.size(); ++a) {
@@ -313,19 +316,19 @@ count_matrix trimmed(const count_matrix& counts, std::size_t min_width, std::siz
     return count_matrix(counts.begin() + static_cast<std::ptrdiff_t>(from), counts.begin() + static_cast<std::ptrdiff_t>(from + width));
 }
 
-motif as_motif(const count_matrix& counts) {
-    motif m;
-    for (const auto& column : counts) m.scores.push_back(scores_from_counts(column));
-    return m;
+std::vector<std::array<double, 4>> scores_of(const count_matrix& counts, const base_frequencies& background) {
+    std::vector<std::array<double, 4>> scores;
+    for (const auto& column : counts) scores.push_back(scores_from_counts(column, background));
+    return scores;
 }
 
 // For the loops find_sites runs: the filter tables of the others would
 // double the time a matrix takes to prepare, which every round pays for
 // each seed.
-scan_matrix prepared(const std::vector<std::array<double, 4>>& scores, double site_p) {
+scan_matrix prepared(const std::vector<std::array<double, 4>>& scores, double site_p, const base_frequencies& background) {
     motif m;
     m.scores = scores;
-    return prepare_matrix(m, {false, site_p}, &best_kernels());
+    return prepare_matrix(m, {false, site_p, background}, &best_kernels());
 }
 
 // The next counts: each target record's best site of p-value at most
@@ -418,7 +421,7 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
         for (std::size_t i = 0; i < candidates.size(); ++i)
             if (candidates[i].active) {
                 active.push_back(i);
-                matrices.push_back(prepared(as_motif(candidates[i].current).scores, site_ladder[0]));
+                matrices.push_back(prepared(scores_of(candidates[i].current, settings.background), site_ladder[0], settings.background));
             }
         if (active.empty()) break;
         const std::vector<std::vector<record_site>> sites = find_sites(batches, matrices, settings.threads);
@@ -436,7 +439,7 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
             // The window of the same width that holds most information
             // in the sites widened by `grow`: it slides towards the motif.
             count_matrix next = trimmed(counts_of_sites(train, sites[k], c.current.size(), choice.site_p), c.current.size(),
-                                        c.current.size());
+                                        c.current.size(), settings.background);
             // A matrix that gives itself again would only go on giving the
             // same sites until its patience ran out.
             if (next == c.current) c.active = false;
@@ -449,10 +452,10 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
     std::vector<count_matrix> final;
     for (const candidate& c : candidates) {
         if (c.best.empty()) continue;
-        count_matrix narrowed = trimmed(c.best, settings.min_width, settings.max_width);
+        count_matrix narrowed = trimmed(c.best, settings.min_width, settings.max_width, settings.background);
         if (tandem_repeat(consensus_bases(narrowed))) continue;
         final.push_back(std::move(narrowed));
-        matrices.push_back(prepared(as_motif(final.back()).scores, site_ladder[0]));
+        matrices.push_back(prepared(scores_of(final.back(), settings.background), site_ladder[0], settings.background));
     }
     const std::vector<std::vector<record_site>> sites = find_sites(batches, matrices, settings.threads);
     candidate best;
@@ -495,7 +498,7 @@ void pick_held_out(const search_records& records, std::uint64_t seed, std::vecto
 }
 
 std::vector<std::array<double, 4>> scores_as_written(const std::vector<std::array<double, 4>>& probabilities,
-                                                     std::uint64_t sites) {
+                                                     std::uint64_t sites, const base_frequencies& background) {
     // As the MEME reader reads the text: each number as printed, times the
     // site count as printed, scored as counts.
     std::vector<std::array<double, 4>> scores;
@@ -506,7 +509,7 @@ std::vector<std::array<double, 4>> scores_as_written(const std::vector<std::arra
             std::snprintf(text, sizeof text, "%.6f", column[b]);
             counts[b] = std::strtod(text, nullptr) * static_cast<double>(sites);
         }
-        scores.push_back(scores_from_counts(counts));
+        scores.push_back(scores_from_counts(counts, background));
     }
     return scores;
 }
@@ -554,12 +557,12 @@ discovery searched(const search_records& records, const discover_settings& setti
         for (const auto& column : best.best) {
             const double total = column[0] + column[1] + column[2] + column[3];
             std::array<double, 4> f;
-            for (int b = 0; b < 4; ++b) f[b] = total > 0 ? column[b] / total : 0.25;
+            for (int b = 0; b < 4; ++b) f[b] = total > 0 ? column[b] / total : settings.background[b];
             m.probabilities.push_back(f);
         }
-        m.scores = scores_as_written(m.probabilities, m.sites);
+        m.scores = scores_as_written(m.probabilities, m.sites, settings.background);
         const double masked_p = std::min(site_ladder[0], m.site_p * masked_beyond);
-        const scan_matrix written = prepared(m.scores, masked_p);
+        const scan_matrix written = prepared(m.scores, masked_p, settings.background);
 
         const std::vector<bool> judged_with = records_with(find_sites(judged_batches, {written}, settings.threads)[0], judged.size(), m.site_p);
         const std::vector<bool> all_with = records_with(find_sites(all_batches, {written}, settings.threads)[0], all.size(), m.site_p);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "motif.h"
 #include "scan_input.h"
 
 struct discover_settings {
@@ -22,6 +23,9 @@ struct discover_settings {
     // Searches of shuffled targets that calibrate the p-values where none
     // are held out; 0 leaves them uncalibrated (and optimistic).
     std::size_t null_searches = 50;
+    // What the matrices' counts score against and their sites' p-values
+    // are chances under: that of both strands, as written (background_as_written).
+    base_frequencies background = uniform_bases;
 };
 
 // Fewer null searches than this are too few to fit a distribution to.
@@ -81,6 +85,7 @@ discovery discover_motifs(const search_records& records, const discover_settings
                           const std::function<void(const found_motif&, std::size_t rank)>& found);
 
 // The scores a reader of the motif as written computes: each probability
-// as printed with six decimals, times the site count, scored as counts.
+// as printed with six decimals, times the site count, scored as counts
+// against the background as written.
 std::vector<std::array<double, 4>> scores_as_written(const std::vector<std::array<double, 4>>& probabilities,
-                                                     std::uint64_t sites);
+                                                     std::uint64_t sites, const base_frequencies& background);

@@ -83,9 +83,27 @@ std::string calibration_of(const discovery& found) {
 
 std::string identifier_of(const found_motif& m, std::size_t rank) { return std::to_string(rank) + "-" + consensus_of(m.scores); }
 
-std::string meme_text(const std::vector<found_motif>& motifs) {
-    std::string text =
-        "MEME version 4\n\nALPHABET= ACGT\n\nstrands: + -\n\nBackground letter frequencies\nA 0.25 C 0.25 G 0.25 T 0.25\n";
+namespace {
+
+std::string background_line(const base_frequencies& background) {
+    char line[96];
+    std::snprintf(line, sizeof line, "A %.6g C %.6g G %.6g T %.6g\n", background[0], background[1], background[2], background[3]);
+    return line;
+}
+
+}  // namespace
+
+base_frequencies background_as_written(const base_frequencies& background) {
+    base_frequencies read;
+    std::sscanf(background_line(background).c_str(), "A %lf C %lf G %lf T %lf", &read[0], &read[1], &read[2], &read[3]);
+    const double sum = read[0] + read[1] + read[2] + read[3];
+    for (double& f : read) f /= sum;
+    return read;
+}
+
+std::string meme_text(const std::vector<found_motif>& motifs, const base_frequencies& background) {
+    std::string text = "MEME version 4\n\nALPHABET= ACGT\n\nstrands: + -\n\nBackground letter frequencies\n" +
+                       background_line(background);
     for (std::size_t i = 0; i < motifs.size(); ++i) {
         const found_motif& m = motifs[i];
         text += "\nMOTIF " + identifier_of(m, i + 1) + " " + consensus_of(m.scores) + "\n";

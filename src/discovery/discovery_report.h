@@ -16,9 +16,15 @@ std::string identifier_of(const found_motif& m, std::size_t rank);
 // calibrated by 50 null searches".
 std::string calibration_of(const discovery& found);
 
-// MEME's text: the version, alphabet, strands and uniform background, then
-// each motif as "MOTIF ID CONSENSUS" and its letter-probability matrix.
-std::string meme_text(const std::vector<found_motif>& motifs);
+// MEME's text: the version, alphabet, strands and the background searched
+// against, then each motif as "MOTIF ID CONSENSUS" and its
+// letter-probability matrix.
+std::string meme_text(const std::vector<found_motif>& motifs, const base_frequencies& background);
+
+// The background as a reader of meme_text's line reads it (six digits, then
+// scaled to add up to 1): what the search scores against, so that its
+// motifs read back with --bg motif score and match as they did.
+base_frequencies background_as_written(const base_frequencies& background);
 
 // Known motifs like each found one, best first, for the table and report.
 struct known_matches {

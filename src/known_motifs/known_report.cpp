@@ -75,7 +75,8 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
                                   "span.like { color: #666; font-size: 0.9em; }\n");
     page += "<h1>Motif enrichment</h1>\n" +
             settings_table({{"targets", run.targets}, {"controls", run.controls}, {"motifs", run.motifs},
-                            {"sites", run.threshold}, {"program", run.version}});
+                            {"sites", run.threshold},
+                            {"background", run.background}, {"program", run.version}});
     // The table's columns but the counts of targets and controls (above),
     // the logo beside the motif's name.
     const std::pair<const char*, std::size_t> shown[] = {

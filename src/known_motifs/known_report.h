@@ -19,7 +19,7 @@ struct enrichment {
 // What the run was given, for the report.
 struct run_description {
     std::string targets, controls;          // what they were: file names and counts
-    std::string motifs, threshold, version;
+    std::string motifs, threshold, background, version;
     std::uint64_t target_count, control_count;
 };
 

@@ -18,6 +18,7 @@
 #include "region_records.h"
 #include "report.h"
 #include "discovery_report.h"
+#include "scan_options.h"
 #include "write_all.h"
 
 namespace {
@@ -60,6 +61,11 @@ const char* const usage =
     "      --background B    with --regions, the controls: gc (default), random\n"
     "                        regions of the genome matched to each target's length\n"
     "                        and GC content, or shuffle, the targets shuffled\n"
+    "      --bg BG           base frequencies of sequence without sites, for the\n"
+    "                        matrices' scores and p-values, and written in the\n"
+    "                        output: uniform (default), A,C,G,T as four numbers,\n"
+    "                        a file of MEME's background format, or auto (the base\n"
+    "                        counts of targets and controls, both strands)\n"
     "      --shuffles K      controls for each target (default 1; at most 1000)\n"
     "      --shuffle-kmer K  keep each target's counts of 3-mers (default) or 2-mers\n"
     "                        in its shuffles (2: those of motif_enrich)\n"
@@ -85,6 +91,7 @@ struct command_line {
     region_options regions;
     background controls_from = background::gc;
     bool background_given = false;
+    background_choice bg;
     std::string targets, controls, control_out, held_out, tsv, html;
     std::vector<std::string> databases;
     std::uint64_t shuffles = 1, kmer = 3;
@@ -99,7 +106,7 @@ command_line parse_options(int argc, char** argv) {
     enum {
         version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
         control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option,
-        null_searches_option
+        null_searches_option, bg_option
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> all = region_long_options();
@@ -120,6 +127,7 @@ command_line parse_options(int argc, char** argv) {
                                           {"help", no_argument, nullptr, 'h'},
                                           {"version", no_argument, nullptr, version_option},
                                           {"background", required_argument, nullptr, background_option},
+                                          {"bg", required_argument, nullptr, bg_option},
                                           {nullptr, 0, nullptr, 0}});
         return all;
     }();
@@ -139,6 +147,9 @@ command_line parse_options(int argc, char** argv) {
         case background_option:
             line.background_given = true;
             line.controls_from = background_of_option(program, optarg);
+            break;
+        case bg_option:
+            take_background_option(program, optarg, false, line.bg);
             break;
         case minw_option:
             line.settings.min_width = whole_option(program, "--minw", optarg, 3, max_discover_width);
@@ -232,6 +243,9 @@ std::vector<sequence_record> picked(const std::vector<sequence_record>& records,
 
 int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
+    discover_settings search = line.settings;
+    base_frequencies given;
+    if (!line.bg.counted && !chosen_background(program, line.bg, given)) return 1;
 
     known_matches known;
     working_on("reading the motifs to compare with");
@@ -274,6 +288,9 @@ int run(int argc, char** argv) {
                                  std::to_string(line.settings.min_width) + " positions");
         return 1;
     }
+    if (line.bg.counted && !counted_background(program, {&records.targets, &records.controls}, given)) return 1;
+    // Sites are found on both strands.
+    search.background = background_as_written(background_of_strands(given, scan_settings{}));
     warn_few_controls(program, records.targets.size(), records.controls.size());
     if (!line.control_out.empty() &&
         !write_file(program, line.control_out, line.regions.regions.empty() ? as_fasta(records.controls) : controls_text))
@@ -281,7 +298,7 @@ int run(int argc, char** argv) {
 
     working_on("searching for motifs");
     const bool progress = ::isatty(2);
-    const discovery found = discover_motifs(records, line.settings, [&](const found_motif& m, std::size_t rank) {
+    const discovery found = discover_motifs(records, search, [&](const found_motif& m, std::size_t rank) {
         if (!progress) return;
         char text[160];
         std::snprintf(text, sizeof text, ": %llu of %llu targets and %llu of %llu controls with a site, E = %.3g",
@@ -328,7 +345,8 @@ int run(int argc, char** argv) {
             {"judged on", found.held_out ? "a tenth of the records, held out of the search (seed " + std::to_string(line.settings.seed) + ")"
                          : found.null_searches ? calibration_of(found) + " (seed " + std::to_string(line.settings.seed) + ")"
                                                : "all records: too few targets to hold any out"},
-            {"search", limits}};
+            {"search", limits},
+            {"background", background_text(search.background)}};
         if (short_targets || short_controls)
             settings.push_back({"skipped", std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
                                                " controls shorter than " + std::to_string(line.settings.min_width)});
@@ -336,8 +354,11 @@ int run(int argc, char** argv) {
         settings.push_back({"program", std::string(program) + " " + MOTIF_VERSION});
         if (!write_file(program, line.html, discovery_report(found, names, settings))) return 1;
     }
-    if (!line.tsv.empty() && !write_file(program, line.tsv, discovery_table(found, names))) return 1;
-    return write_output(program, meme_text(found.motifs)) ? 0 : 1;
+    // The table says a background only where it is not the default.
+    const std::string table = (search.background == uniform_bases ? "" : "# background: " + background_text(search.background) + "\n") +
+                              discovery_table(found, names);
+    if (!line.tsv.empty() && !write_file(program, line.tsv, table)) return 1;
+    return write_output(program, meme_text(found.motifs, search.background)) ? 0 : 1;
 }
 
 int main(int argc, char** argv) {

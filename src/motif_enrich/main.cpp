@@ -188,6 +188,8 @@ int run(int argc, char** argv) {
 
     // The report first: a run that fails to write it prints no table.
     working_on("writing the results");
+    // The background of the strands scanned: the same for every motif.
+    const base_frequencies& background = matrices.front().grid.background;
     if (!line.html.empty()) {
         run_description run;
         const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.seed) + "), " +
@@ -206,13 +208,18 @@ int run(int argc, char** argv) {
         for (const std::string& path : line.scan.motif_files) files += (files.empty() ? "" : ", ") + path;
         run.motifs = files + ": " + std::to_string(motifs.size()) + " motifs";
         run.threshold = threshold_text(line.scan);
+        run.background = background_text(background);
         run.version = std::string(program) + " " + MOTIF_VERSION;
         run.target_count = target_count;
         run.control_count = control_count;
         if (!write_file(program, line.html, enrichment_report(results, motifs, run, resemblances(motifs, line.scan.settings.threads))))
             return 1;
     }
-    return write_output(program, enrichment_table(results, motifs, target_count, control_count)) ? 0 : 1;
+    // The table says a background only where it is not the default.
+    return write_output(program, (background == uniform_bases ? "" : "# background: " + background_text(background) + "\n") +
+                                     enrichment_table(results, motifs, target_count, control_count))
+               ? 0
+               : 1;
 }
 
 int main(int argc, char** argv) {
