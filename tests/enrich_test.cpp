@@ -1,6 +1,8 @@
-// motif_enrich: its statistics against independent computations, the
+// motif_enrich: its statistics against independent computations (Fisher's
+// and the binomial tails against sums of every term), the
 // shuffle's counts and uniformity, and the program as users run it: planted
-// motifs found first, counts as motif_scan's output gives them, the same
+// motifs found first, counts of records or of sites as motif_scan's output
+// gives them, the same
 // table for any thread count and from its own controls, and a report page
 // that parses, renders and carries motif_logo's logos.
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "helpers.h"
@@ -75,6 +78,41 @@ TEST(EnrichStatistics, FisherTailsAgreeWithIndependentSums) {
     }
     EXPECT_LT(log_upper_tail(30000, 50000, 35000, 100000) / std::log(10.0), -1000);
     EXPECT_EQ(log_upper_tail(0, 10, 5, 20), 0);
+}
+
+// The binomial tail as the textbook writes it: every term from log-gammas,
+// summed relative to the largest.
+double log_binomial_by_terms(std::uint64_t hits, std::uint64_t trials, long double p) {
+    const long double n = trials;
+    std::vector<long double> terms;
+    for (std::uint64_t i = hits; i <= trials; ++i) {
+        const long double k = i;
+        terms.push_back(std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1) + k * std::log(p) +
+                        (n - k) * std::log1p(-p));
+    }
+    const long double top = *std::max_element(terms.begin(), terms.end());
+    long double sum = 0;
+    for (const long double t : terms) sum += std::exp(t - top);
+    return static_cast<double>(top + std::log(sum));
+}
+
+// Site counts: every tail of small counts, and peak sets' counts either side
+// of the mode, down to tails far below 1e-300.
+TEST(EnrichStatistics, BinomialTailsAgreeWithTheTextbookSum) {
+    std::vector<std::tuple<std::uint64_t, std::uint64_t, double>> cases = {
+        {3, 1000, 0.001},      {300, 1000, 0.3},       {301, 1000, 0.3},     {250, 1000, 0.3},  {900, 1000, 0.1},
+        {1, 100000, 1e-8},    {60000, 100000, 0.5},   {49000, 100000, 0.5}, {2, 3, 0.999},     {5000, 5000, 0.5},
+        {120, 200000, 0.0004}, {70, 200000, 0.0004},   {1, 2, 1e-300}};
+    for (std::uint64_t n = 1; n <= 30; n += 3)
+        for (std::uint64_t k = 1; k <= n; ++k)
+            for (const double p : {0.01, 0.3, 0.5, 0.9}) cases.emplace_back(k, n, p);
+    for (const auto& [k, n, p] : cases) {
+        const double expected = log_binomial_by_terms(k, n, p);
+        EXPECT_NEAR(log_binomial_upper_tail(k, n, p), expected, 1e-9 * std::max(1.0, std::fabs(expected))) << k << " of " << n << ", " << p;
+    }
+    EXPECT_LT(log_binomial_upper_tail(900, 1000, 0.1) / std::log(10.0), -500);
+    EXPECT_EQ(log_binomial_upper_tail(0, 10, 0.5), 0);
+    EXPECT_EQ(log_binomial_upper_tail(11, 10, 0.5), -INFINITY);
 }
 
 TEST(EnrichStatistics, QValuesAreBenjaminiHochbergs) {
@@ -198,6 +236,7 @@ class EnrichRun : public testing::Test {
     std::string motifs() const { return dir / "motifs.jaspar"; }
     std::string targets() const { return dir / "targets.fa"; }
     void SetUp() override {
+        write_file(dir / "unknown.fa", ">n\nNNNNNNNNNNNNNNN\n");
         std::mt19937_64 random(2026);
         const std::string planted[] = {"TGACTCATGCA", "GGGCGGGGCGT"};
         std::string jaspar;
@@ -288,6 +327,52 @@ TEST_F(EnrichRun, PlantedMotifsComeFirstWithTheCountsMotifScanGives) {
     const std::string controls = read_file(dir / "controls.fa");
     EXPECT_EQ(controls.rfind(">peak0_shuffle1\n", 0), 0u);
     EXPECT_NE(controls.find(">empty_shuffle1\n"), std::string::npos);
+}
+
+// Counting sites, under a background: each motif's sites in targets and
+// controls are motif_scan's lines under the same background, its windows
+// those of its width in the records; the table says the background.
+TEST_F(EnrichRun, SitesAreCountedAsMotifScanFindsThem) {
+    const command_result r = run({"-m", motifs(), "--count", "sites", "--bg", "0.3,0.2,0.2,0.3", "-j", "2", "--control-out",
+                                  dir / "controls.fa", targets()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.rfind("# background: A 0.3 C 0.2 G 0.2 T 0.3\n", 0), 0u);
+    const auto table = rows(r.out.substr(r.out.find('\n') + 1));
+    ASSERT_EQ(table.size(), 11u);
+    EXPECT_EQ(table[0], (std::vector<std::string>{"rank", "motif", "consensus", "sites_in_targets", "target_windows",
+                                                 "sites_per_kb_targets", "sites_in_controls", "control_windows",
+                                                 "sites_per_kb_controls", "enrichment", "log10_p", "p", "q"}));
+    EXPECT_EQ(table[1][1], "M3_motif3");
+    const auto sites_of = [&](const std::string& fasta) {
+        std::map<std::string, std::size_t> sites;
+        const std::string out = run_command({scan, "--bg", "0.3,0.2,0.2,0.3", "-m", motifs(), fasta}).out;
+        for (const auto& line : rows(out))
+            if (line.size() > 3) ++sites[line[3]];
+        return sites;
+    };
+    // Every motif is 11 wide.
+    const auto windows_of = [](const std::string& fasta) {
+        std::uint64_t windows = 0, length = 0;
+        for (std::size_t at = 0; at <= fasta.size();) {
+            const std::size_t end = std::min(fasta.find('\n', at), fasta.size());
+            if (at == fasta.size() || fasta[at] == '>') {
+                windows += length >= 11 ? length - 10 : 0;
+                length = 0;
+            } else {
+                length += end - at;
+            }
+            at = end + 1;
+        }
+        return std::to_string(windows);
+    };
+    const auto in_targets = sites_of(targets()), in_controls = sites_of(dir / "controls.fa");
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        const std::string& id = table[i][1];
+        EXPECT_EQ(table[i][3], std::to_string(in_targets.count(id) ? in_targets.at(id) : 0)) << id;
+        EXPECT_EQ(table[i][4], windows_of(read_file(targets())));
+        EXPECT_EQ(table[i][6], std::to_string(in_controls.count(id) ? in_controls.at(id) : 0)) << id;
+        EXPECT_EQ(table[i][7], windows_of(read_file(dir / "controls.fa")));
+    }
 }
 
 TEST_F(EnrichRun, TheSameTableForAnyThreadsAndFromItsOwnControls) {
@@ -399,6 +484,8 @@ TEST_F(EnrichRun, ErrorsAndUsage) {
         {{"-m", motifs(), "-", "-"}, 2, "standard input can hold only one of the files (try 'motif_enrich --help')"},
         {{"-m", motifs(), "-p", "2", targets()}, 2, "option -p: '2' is not a p-value in (0, 1] (try 'motif_enrich --help')"},
         {{targets()}, 2, "no matrix given (-m FILE) (try 'motif_enrich --help')"},
+        {{"-m", motifs(), "--count", "bases", targets()}, 2, "option --count: 'bases' is not records or sites (try 'motif_enrich --help')"},
+        {{"-m", motifs(), "--bg", "auto", dir / "unknown.fa"}, 1, "--bg auto: the sequences hold no bases to count"},
     };
     for (const auto& c : cases) {
         const command_result r = run(c.args);

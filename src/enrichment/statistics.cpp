@@ -1,7 +1,7 @@
-// The hypergeometric tail summed term by term from its first, each from the
-// one before by their exact ratio, in long double and scaled so that no
-// term under- or overflows, whatever the counts: a p-value of 1e-3000 has
-// its log as exactly as one of 0.01.
+// The hypergeometric and binomial tails summed term by term from their
+// first, each from the one before by their exact ratio, in long double and
+// scaled so that no term under- or overflows, whatever the counts: a p-value
+// of 1e-3000 has its log as exactly as one of 0.01.
 #include "statistics.h"
 
 #include <algorithm>
@@ -46,6 +46,31 @@ double log_upper_tail(std::uint64_t hits, std::uint64_t drawn, std::uint64_t mar
         if (x > mode && term < sum * 1e-25L) break;
     }
     return static_cast<double>(first + scale + std::log(sum));
+}
+
+double log_binomial_upper_tail(std::uint64_t hits, std::uint64_t trials, double chance) {
+    if (hits == 0 || chance >= 1) return 0;
+    if (hits > trials || chance <= 0) return -INFINITY;
+    const auto n = static_cast<long double>(trials), k = static_cast<long double>(hits);
+    const long double p = chance, odds = p / (1 - p);
+    const auto log_term = [&](long double x) { return log_choose(n, x) + x * std::log(p) + (n - x) * std::log1p(-p); };
+    // Summed away from the mode, where the terms only fall, each from the
+    // one before by their ratio until they no longer count: a tail beyond
+    // the mode itself, one short of it as 1 less the other tail (then at
+    // least about a half, which the subtraction leaves exact enough).
+    long double sum = 1, term = 1;
+    if (k > std::floor((n + 1) * p)) {
+        for (long double x = k; x < n && term >= sum * 1e-25L; ++x) {
+            term *= (n - x) / (x + 1) * odds;
+            sum += term;
+        }
+        return static_cast<double>(log_term(k) + std::log(sum));
+    }
+    for (long double x = k - 1; x > 0 && term >= sum * 1e-25L; --x) {
+        term *= x / (n - x + 1) / odds;
+        sum += term;
+    }
+    return static_cast<double>(std::log1p(-std::exp(log_term(k - 1) + std::log(sum))));
 }
 
 std::vector<double> log_q_values(const std::vector<double>& log_p) {

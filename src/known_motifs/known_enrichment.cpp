@@ -32,18 +32,37 @@ struct site_bits {
     std::vector<std::atomic<std::uint64_t>> bits;
 };
 
+// The windows a site of `width` can start in, over the records.
+std::uint64_t windows(const std::vector<sequence_record>& records, std::size_t width) {
+    std::uint64_t n = 0;
+    for (const sequence_record& r : records)
+        if (r.positions.size() >= width) n += r.positions.size() - width + 1;
+    return n;
+}
+
 }  // namespace
 
 std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matrices, const std::vector<sequence_record>& targets,
-                                            const std::vector<sequence_record>& controls, const scan_settings& settings) {
+                                            const std::vector<sequence_record>& controls, const scan_settings& settings,
+                                            counting counted) {
     // Targets then controls, one record index each.
     const std::uint64_t target_count = targets.size(), control_count = controls.size();
-    site_bits hits(matrices.size(), target_count + control_count);
+    site_bits hits(matrices.size(), counted == counting::records ? target_count + control_count : 0);
+    // Counting sites: each motif's in targets, then in controls.
+    std::vector<std::atomic<std::uint64_t>> sites(counted == counting::sites ? 2 * matrices.size() : 0);
+    for (auto& n : sites) n.store(0, std::memory_order_relaxed);
     std::size_t widest = 0;
     for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
     pipeline scans(
         matrices, settings,
-        [&](const sequence_batch& batch, const site& s, std::string&) { hits.mark(s.matrix, batch.pieces[s.piece].record_index); },
+        [&](const sequence_batch& batch, const site& s, std::string&) {
+            const std::uint64_t record = batch.pieces[s.piece].record_index;
+            if (counted == counting::records) {
+                hits.mark(s.matrix, record);
+            } else {
+                sites[2 * s.matrix + (record >= target_count)].fetch_add(1, std::memory_order_relaxed);
+            }
+        },
         1);
     scan_records(targets, 0, widest - 1, scans, settings);
     scan_records(controls, target_count, widest - 1, scans, settings);
@@ -52,11 +71,25 @@ std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matr
     std::vector<enrichment> results;
     std::vector<double> log_p;
     for (std::size_t m = 0; m < matrices.size(); ++m) {
-        const std::uint64_t t = hits.count(m, 0, target_count), c = hits.count(m, target_count, target_count + control_count);
-        const double enriched = ((static_cast<double>(t) + 1) / (static_cast<double>(target_count) + 1)) /
-                                ((static_cast<double>(c) + 1) / (static_cast<double>(control_count) + 1));
-        results.push_back({m, t, c, enriched, log_upper_tail(t, target_count, t + c, target_count + control_count), 0});
-        log_p.push_back(results.back().log_p);
+        enrichment r{m, 0, 0, target_count, control_count, 0, 0, 0};
+        if (counted == counting::records) {
+            r.in_targets = hits.count(m, 0, target_count);
+            r.in_controls = hits.count(m, target_count, target_count + control_count);
+            r.log_p = log_upper_tail(r.in_targets, target_count, r.in_targets + r.in_controls, target_count + control_count);
+        } else {
+            r.in_targets = sites[2 * m].load(std::memory_order_relaxed);
+            r.in_controls = sites[2 * m + 1].load(std::memory_order_relaxed);
+            r.of_targets = windows(targets, matrices[m].width);
+            r.of_controls = windows(controls, matrices[m].width);
+            const double share = r.of_targets + r.of_controls == 0
+                                     ? 0
+                                     : static_cast<double>(r.of_targets) / static_cast<double>(r.of_targets + r.of_controls);
+            r.log_p = log_binomial_upper_tail(r.in_targets, r.in_targets + r.in_controls, share);
+        }
+        r.enrichment = ((static_cast<double>(r.in_targets) + 1) / (static_cast<double>(r.of_targets) + 1)) /
+                       ((static_cast<double>(r.in_controls) + 1) / (static_cast<double>(r.of_controls) + 1));
+        results.push_back(r);
+        log_p.push_back(r.log_p);
     }
     const std::vector<double> log_q = log_q_values(log_p);
     for (enrichment& r : results) r.log_q = log_q[r.motif];

@@ -1,5 +1,6 @@
 // Which known motifs are over-represented in targets against controls: each
-// motif's records with a site, Fisher's exact test and q-values, and which
+// motif's records with a site and Fisher's exact test, or its sites per
+// window and the test of two Poisson rates, q-values, and which
 // motifs resemble which, for folding families.
 #pragma once
 
@@ -9,10 +10,12 @@
 #include "pipeline.h"
 #include "scan_input.h"
 
-// Each motif's records with a site among targets and controls, most
-// enriched first (ties in load order), on settings.threads threads.
+// Each motif's records with a site among targets and controls, or its sites
+// and windows there, most enriched first (ties in load order), on
+// settings.threads threads.
 std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matrices, const std::vector<sequence_record>& targets,
-                                            const std::vector<sequence_record>& controls, const scan_settings& settings);
+                                            const std::vector<sequence_record>& controls, const scan_settings& settings,
+                                            counting counted);
 
 // For each motif, the others it resembles by motif_compare's statistics (q
 // <= 0.01, the motifs tested as targets), for the report's families.

@@ -26,20 +26,21 @@ std::string fixed(double value, int decimals) {
 }
 
 // The columns of a motif's line, as the table prints them.
-std::vector<std::string> columns_of(const enrichment& r, std::size_t rank, const motif& m, std::uint64_t targets,
-                                    std::uint64_t controls) {
-    const auto percent = [](std::uint64_t part, std::uint64_t whole) {
-        return fixed(whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole), 1);
+// Records with a site are given in percent, sites per 1,000 windows.
+std::vector<std::string> columns_of(const enrichment& r, std::size_t rank, const motif& m, counting counted) {
+    const auto share = [&](std::uint64_t part, std::uint64_t whole) {
+        const double per = counted == counting::records ? 100 : 1000;
+        return fixed(whole == 0 ? 0 : per * static_cast<double>(part) / static_cast<double>(whole), counted == counting::records ? 1 : 3);
     };
     return {std::to_string(rank),
             m.id,
             consensus_of(m.scores),
-            std::to_string(r.targets_with_site),
-            std::to_string(targets),
-            percent(r.targets_with_site, targets),
-            std::to_string(r.controls_with_site),
-            std::to_string(controls),
-            percent(r.controls_with_site, controls),
+            std::to_string(r.in_targets),
+            std::to_string(r.of_targets),
+            share(r.in_targets, r.of_targets),
+            std::to_string(r.in_controls),
+            std::to_string(r.of_controls),
+            share(r.in_controls, r.of_controls),
             general(r.enrichment),
             fixed(r.log_p / std::log(10.0), 4),
             general(std::exp(r.log_p)),
@@ -50,17 +51,22 @@ const char* const column_names[] = {"rank",     "motif",          "consensus",  
                                     "targets",  "percent_targets", "controls_with_site", "controls",
                                     "percent_controls", "enrichment", "log10_p",          "p",
                                     "q"};
+// Counting sites, the columns of counts are named for them.
+const char* const site_column_names[] = {"sites_in_targets", "target_windows", "sites_per_kb_targets",
+                                         "sites_in_controls", "control_windows", "sites_per_kb_controls"};
+
+const char* column_name(std::size_t column, counting counted) {
+    return counted == counting::sites && column >= 3 && column < 9 ? site_column_names[column - 3] : column_names[column];
+}
 
 }  // namespace
 
-std::string enrichment_table(const std::vector<enrichment>& results, const std::vector<motif>& motifs,
-                             std::uint64_t target_count, std::uint64_t control_count) {
+std::string enrichment_table(const std::vector<enrichment>& results, const std::vector<motif>& motifs, counting counted) {
     std::string out;
-    for (const char* name : column_names) out += std::string(out.empty() ? "" : "\t") + name;
+    for (std::size_t c = 0; c < std::size(column_names); ++c) out += std::string(c ? "\t" : "") + column_name(c, counted);
     out += '\n';
     for (std::size_t i = 0; i < results.size(); ++i) {
-        const std::vector<std::string> columns =
-            columns_of(results[i], i + 1, motifs[results[i].motif], target_count, control_count);
+        const std::vector<std::string> columns = columns_of(results[i], i + 1, motifs[results[i].motif], counted);
         for (std::size_t c = 0; c < columns.size(); ++c) out += (c ? "\t" : "") + columns[c];
         out += '\n';
     }
@@ -78,10 +84,16 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
                             {"sites", run.threshold},
                             {"background", run.background}, {"program", run.version}});
     // The table's columns but the counts of targets and controls (above),
-    // the logo beside the motif's name.
-    const std::pair<const char*, std::size_t> shown[] = {
-        {"rank", 0}, {"motif", 1}, {"logo", 13}, {"consensus", 2}, {"targets with a site", 3}, {"%", 5},
-        {"controls with a site", 6}, {"%", 8}, {"enrichment", 9}, {"log10 p", 10}, {"p", 11}, {"q", 12}};
+    // the logo beside the motif's name; counting sites, each motif's windows.
+    const std::vector<std::pair<const char*, std::size_t>> shown =
+        run.counted == counting::records
+            ? std::vector<std::pair<const char*, std::size_t>>{{"rank", 0}, {"motif", 1}, {"logo", 13}, {"consensus", 2},
+                                                               {"targets with a site", 3}, {"%", 5}, {"controls with a site", 6},
+                                                               {"%", 8}, {"enrichment", 9}, {"log10 p", 10}, {"p", 11}, {"q", 12}}
+            : std::vector<std::pair<const char*, std::size_t>>{
+                  {"rank", 0}, {"motif", 1}, {"logo", 13}, {"consensus", 2}, {"sites in targets", 3}, {"windows", 4},
+                  {"per kb", 5}, {"sites in controls", 6}, {"windows", 7}, {"per kb", 8}, {"enrichment", 9},
+                  {"log10 p", 10}, {"p", 11}, {"q", 12}};
     std::string head = "<thead><tr>";
     for (const auto& [label, column] : shown)
         head += std::string(column == 1 || column == 2 || column == 13 ? "<th class=\"name\">" : "<th>") + label + "</th>";
@@ -109,7 +121,7 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
     }
     const auto row = [&](std::size_t i) {
         const motif& m = motifs[results[i].motif];
-        const std::vector<std::string> columns = columns_of(results[i], i + 1, m, run.target_count, run.control_count);
+        const std::vector<std::string> columns = columns_of(results[i], i + 1, m, run.counted);
         std::string line = "<tr>";
         for (const auto& [label, column] : shown) {
             if (column == 13) {

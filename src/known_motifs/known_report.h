@@ -8,11 +8,18 @@
 
 #include "motif.h"
 
+// What is counted of each motif: the records holding a site (Fisher's
+// test), or the sites against the windows a site can start in, on either
+// strand (the test of two Poisson rates): records saturate where long
+// sequences all hold a site of a common motif, sites do not.
+enum class counting { records, sites };
+
 // One motif's counts and statistics.
 struct enrichment {
     std::size_t motif;                      // in load order
-    std::uint64_t targets_with_site, controls_with_site;
-    double enrichment;                      // ((T + 1) / (NT + 1)) / ((C + 1) / (NC + 1))
+    // Records with a site and records; or sites and windows.
+    std::uint64_t in_targets, in_controls, of_targets, of_controls;
+    double enrichment;                      // ((in_targets + 1) / (of_targets + 1)) / ((in_controls + 1) / (of_controls + 1))
     double log_p, log_q;                    // natural logs
 };
 
@@ -21,12 +28,12 @@ struct run_description {
     std::string targets, controls;          // what they were: file names and counts
     std::string motifs, threshold, background, version;
     std::uint64_t target_count, control_count;
+    counting counted = counting::records;
 };
 
 // The table: a header line, then one line per motif in the order given
 // (most enriched first), tab-separated.
-std::string enrichment_table(const std::vector<enrichment>& results, const std::vector<motif>& motifs,
-                             std::uint64_t target_count, std::uint64_t control_count);
+std::string enrichment_table(const std::vector<enrichment>& results, const std::vector<motif>& motifs, counting counted);
 
 // The report page: self-contained HTML, no scripts; the run, then the
 // table, with each motif's logo (the SVG motif_logo draws) for those of

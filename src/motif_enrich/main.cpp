@@ -38,6 +38,12 @@ const std::string usage = std::string(
                               "enriched first:\n"
                               "  rank  motif  consensus  targets_with_site  targets  percent_targets\n"
                               "  controls_with_site  controls  percent_controls  enrichment  log10_p  p  q\n"
+                              "With --count sites, the sites of each motif per window a site can start\n"
+                              "in, on either strand, in targets against controls, the exact test of two\n"
+                              "Poisson rates (one-sided) and the columns:\n"
+                              "  rank  motif  consensus  sites_in_targets  target_windows\n"
+                              "  sites_per_kb_targets  sites_in_controls  control_windows\n"
+                              "  sites_per_kb_controls  enrichment  log10_p  p  q\n"
                               "Without CONTROL.fa the controls are the targets shuffled, each record's\n"
                               "dinucleotide counts kept. With --regions, the targets are the regions of\n"
                               "the genome (named chrom:start-end), and the controls random regions of the\n"
@@ -49,6 +55,9 @@ const std::string usage = std::string(
                           "      --background B    with --regions, the controls: gc (default), random\n"
                           "                        regions of the genome matched to each target's length\n"
                           "                        and GC content, or shuffle, the targets shuffled\n"
+                          "      --count C         records (default): the records holding a site;\n"
+                          "                        or sites: the sites per window, for long sequences\n"
+                          "                        that nearly all hold a site\n"
                           "      --shuffles K      controls for each target (default 1, at most 1000)\n"
                           "      --seed N          seed of the controls (default 1): the same seed, the\n"
                           "                        same controls\n"
@@ -61,19 +70,21 @@ struct command_line {
     region_options regions;
     background controls_from = background::gc;
     bool background_given = false;
+    counting counted = counting::records;
     std::string targets, controls, control_out, html;
     std::uint64_t shuffles = 1, seed = 1;
 };
 
 command_line parse_options(int argc, char** argv) {
-    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option, background_option };
+    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option, background_option, count_option };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
         more.insert(more.end(), {{"shuffles", required_argument, nullptr, shuffles_option},
                                  {"seed", required_argument, nullptr, seed_option},
                                  {"control-out", required_argument, nullptr, control_out_option},
                                  {"html", required_argument, nullptr, html_option},
-                                 {"background", required_argument, nullptr, background_option}});
+                                 {"background", required_argument, nullptr, background_option},
+                                 {"count", required_argument, nullptr, count_option}});
         return scan_long_options(more);
     }();
     command_line line;
@@ -88,6 +99,13 @@ command_line parse_options(int argc, char** argv) {
         case background_option:
             line.background_given = true;
             line.controls_from = background_of_option(program, optarg);
+            break;
+        case count_option:
+            if (std::string(optarg) == "sites") {
+                line.counted = counting::sites;
+            } else if (std::string(optarg) != "records") {
+                usage_error(program, std::string("option --count: '") + optarg + "' is not records or sites");
+            }
             break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
@@ -184,7 +202,7 @@ int run(int argc, char** argv) {
 
     working_on("scanning");
     const std::uint64_t target_count = targets.size(), control_count = controls.size();
-    const std::vector<enrichment> results = enrich_known_motifs(matrices, targets, controls, line.scan.settings);
+    const std::vector<enrichment> results = enrich_known_motifs(matrices, targets, controls, line.scan.settings, line.counted);
 
     // The report first: a run that fails to write it prints no table.
     working_on("writing the results");
@@ -212,12 +230,13 @@ int run(int argc, char** argv) {
         run.version = std::string(program) + " " + MOTIF_VERSION;
         run.target_count = target_count;
         run.control_count = control_count;
+        run.counted = line.counted;
         if (!write_file(program, line.html, enrichment_report(results, motifs, run, resemblances(motifs, line.scan.settings.threads))))
             return 1;
     }
     // The table says a background only where it is not the default.
     return write_output(program, (background == uniform_bases ? "" : "# background: " + background_text(background) + "\n") +
-                                     enrichment_table(results, motifs, target_count, control_count))
+                                     enrichment_table(results, motifs, line.counted))
                ? 0
                : 1;
 }
