@@ -114,6 +114,7 @@ bool read_region_records(const char* program, const region_options& options, con
         records.controls = shuffled_controls(records.targets, drawing.per_target, drawing.seed, drawing.threads, drawing.kmer);
         for (std::size_t i = 0; i < records.controls.size(); ++i) records.control_target.push_back(i / drawing.per_target);
         if (drawing.text) records.controls_text = as_fasta(records.controls);
+        records.target_places = std::move(regions);
         return true;
     } else {
         genome_gc gc;
@@ -141,5 +142,7 @@ bool read_region_records(const char* program, const region_options& options, con
         return false;
     }
     for (std::size_t i = 0; i < places.size(); ++i) records.controls.push_back({region_name(places[i]), std::move(bases[i])});
+    records.target_places = std::move(regions);
+    records.control_places = std::move(places);
     return true;
 }

@@ -18,6 +18,7 @@ background background_of_option(const char* program, const char* value);
 struct region_records {
     std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
     std::vector<std::size_t> control_target;         // each control's target
+    std::vector<genome_region> target_places, control_places;  // in the genome (none for shuffles)
     std::string controls_text;  // with `text`: what --control-out writes, BED of the regions drawn or FASTA of shuffles
 };
 

@@ -1,0 +1,86 @@
+// motif_peaks against the programs it gathers, on the shipped examples: its
+// known table is motif_enrich's, its new motifs motif_discover's and its
+// sites motif_scan's for the same inputs, the same for any threads; and its
+// report loads nothing from outside.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "helpers.h"
+#include "run_command.h"
+
+namespace {
+
+const std::string peaks = MOTIF_PEAKS_EXE, enrich = MOTIF_ENRICH_EXE, discover = MOTIF_DISCOVER_EXE, scan = MOTIF_SCAN_EXE;
+const std::string examples = EXAMPLES_DIR;
+const std::string jaspar = examples + "/jaspar2022_core_vertebrates.jaspar";
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
+    const struct {
+        const char* name;
+        std::vector<std::string> inputs, motifs;  // motif_peaks' own defaults spelled out for the others
+        std::vector<std::string> defaults;
+    } cases[] = {
+        {"regions of a genome", {"--regions", examples + "/peaks.narrowPeak", "--genome", examples + "/genome.fa.gz"}, {"-m", jaspar},
+         {"--summits", "200"}},
+        {"FASTA, the shipped motifs", {examples + "/peaks.fa"}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch_dir dir;
+        const command_result run = run_command(joined(joined({peaks, "-o", dir / "out", "-j", "2", "--top", "5"}, c.motifs), c.inputs));
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("error"), std::string::npos) << run.err;
+        const std::vector<std::string> inputs = joined(c.inputs, c.defaults);
+        const command_result known = run_command(joined({enrich, "-m", jaspar}, inputs));
+        EXPECT_EQ(read_file(dir / "out/known.tsv"), known.out);
+        const command_result found = run_command(joined({discover, "--shuffle-kmer", "2"}, inputs));
+        EXPECT_EQ(read_file(dir / "out/new.meme"), found.out);
+        // The sites: the new motifs, then the first known ones in the file's order.
+        std::vector<std::string> scanned = {scan, "-m", dir / "out/new.meme", "-m", jaspar};
+        std::istringstream table(read_file(dir / "out/centrality.tsv"));
+        std::string row;
+        std::getline(table, row);
+        std::size_t motifs = 0;
+        for (; std::getline(table, row); ++motifs) scanned.insert(scanned.end(), {"--motif", row.substr(0, row.find('\t'))});
+        std::size_t new_motifs = 0;
+        for (std::size_t at = found.out.find("\nMOTIF "); at != std::string::npos; at = found.out.find("\nMOTIF ", at + 1)) ++new_motifs;
+        EXPECT_EQ(motifs, new_motifs + 5);
+        EXPECT_EQ(read_file(dir / "out/sites.bed"), run_command(joined(scanned, inputs)).out);
+        const std::string page = read_file(dir / "out/index.html");
+        for (const char* section : {"id=\"inputs\"", "id=\"known\"", "id=\"new\"", "id=\"centrality\"", "<svg"})
+            EXPECT_NE(page.find(section), std::string::npos) << section;
+        for (const char* outside : {"src=\"http", "href=\"http", "url(", "<script", "<link"})
+            EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+        ASSERT_EQ(run_command(joined(joined({peaks, "-o", dir / "one", "-j", "1", "--top", "5"}, c.motifs), c.inputs)).status, 0);
+        for (const char* file : {"known.tsv", "new.meme", "new.tsv", "centrality.tsv", "sites.bed", "controls.bed", "index.html"})
+            EXPECT_EQ(read_file(dir / "one/" + file), read_file(dir / "out/" + file)) << file;
+    }
+}
+
+TEST(MotifPeaks, UsageErrors) {
+    const std::string bed = examples + "/peaks.narrowPeak", genome = examples + "/genome.fa.gz";
+    const std::vector<std::vector<std::string>> cases = {
+        {examples + "/peaks.fa"},
+        {"-o", "out"},
+        {"-o", "out", "--regions", bed},
+        {"-o", "out", "--regions", bed, "--genome", genome, "--control-regions", bed + "2", "--shuffles", "2"},
+        {"-o", "out", "--bg", "0.3,0.2,0.2,0.3", examples + "/peaks.fa"},
+        {"-o", "out", "--central-width", "0", examples + "/peaks.fa"},
+    };
+    for (const auto& args : cases) {
+        const command_result r = run_command(joined({peaks}, args));
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_NE(r.err.find("(try 'motif_peaks --help')"), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace
