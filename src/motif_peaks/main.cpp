@@ -267,6 +267,20 @@ std::string site_lines(const std::vector<sequence_record>& records, const std::v
     return out;
 }
 
+// The union of the targets (`merged`, starting at `first`) filled with their
+// bases, already read, rather than read again.
+void copy_into_union(const genome_file& genome, const std::vector<genome_region>& places,
+                     const std::vector<sequence_record>& targets, const std::vector<std::uint64_t>& first,
+                     std::vector<sequence_record>& merged) {
+    std::vector<std::pair<std::int64_t, std::uint64_t>> starts;  // each piece of the union's place and start
+    for (std::size_t i = 0; i < merged.size(); ++i) starts.push_back({genome.place_of(merged[i].name), first[i]});
+    for (std::size_t t = 0; t < places.size(); ++t) {
+        const std::pair<std::int64_t, std::uint64_t> at{genome.place_of(places[t].chromosome), static_cast<std::uint64_t>(places[t].start)};
+        const std::size_t piece = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+        merged[piece].positions.replace(at.second - first[piece], targets[t].positions.size(), targets[t].positions);
+    }
+}
+
 bool read_peak_set(const command_line& line, peak_set& set) {
     if (!line.regions.regions.empty()) {
         region_records records;
@@ -450,18 +464,15 @@ int run(int argc, char** argv) {
         if (!line.regions.regions.empty()) {
             genome_file genome;
             std::string error;
-            std::vector<std::string> bases;
-            const std::vector<genome_region> merged = open_genome(line.regions.genome, genome, error)
-                                                          ? merged_regions(genome, set.target_places)
-                                                          : std::vector<genome_region>{};
-            if (!error.empty() || !fetch_regions(genome, merged, threads, bases, error)) {
+            if (!open_genome(line.regions.genome, genome, error)) {
                 print_error(program, error);
                 return 1;
             }
-            for (std::size_t i = 0; i < merged.size(); ++i) {
-                scanned.push_back({merged[i].chromosome, std::move(bases[i])});
-                first.push_back(static_cast<std::uint64_t>(merged[i].start));
+            for (const genome_region& r : merged_regions(genome, set.target_places)) {
+                scanned.push_back({r.chromosome, std::string(static_cast<std::size_t>(r.end - r.start), 'N')});
+                first.push_back(static_cast<std::uint64_t>(r.start));
             }
+            copy_into_union(genome, set.target_places, set.targets, first, scanned);
         } else {
             scanned = set.targets;
             first.assign(scanned.size(), 0);
