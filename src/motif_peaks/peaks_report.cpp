@@ -101,7 +101,10 @@ std::string peaks_report(const peaks_results& r) {
     std::string page = page_start("Motifs of a peak set", "img.logo { height: 60px; display: block; }\n"
                                                           "td.name a { color: inherit; }\n"
                                                           "span.like { color: #888; }\n"
-                                                          "span.enriched { color: #b03030; font-weight: bold; }\n");
+                                                          "span.enriched { color: #b03030; font-weight: bold; }\n"
+                                                          "td.wrap { white-space: normal; text-align: left; max-width: 24em; }\n"
+                                                          "figure { display: inline-block; margin: 0.5em 1em 0.5em 0; }\n"
+                                                          "figcaption { font-size: 0.9em; text-align: center; }\n");
     page += "<h1>Motifs of a peak set</h1>\n<h2 id=\"inputs\">Inputs</h2>\n" + settings_table(r.settings);
 
     page += "<h2 id=\"known\">Known motifs</h2>\n<p>The first " + std::to_string(r.shown) +
@@ -138,13 +141,22 @@ std::string peaks_report(const peaks_results& r) {
         for (std::size_t k = 0; k < std::min<std::size_t>(3, best.size()); ++k)
             matches += (k ? ", " : "") + xml_escaped(r.names->database[best[k].target].id) + " (" + general_of_log(best[k].log_q) + ")";
         if (best.empty()) matches = "none";
-        for (const std::size_t known : r.enriched_matches[i])
-            matches += "<br><span class=\"enriched\">matches <a href=\"#known-" + xml_escaped((*r.motifs)[known].id) + "\">" +
-                       xml_escaped((*r.motifs)[known].id) + "</a>, enriched here</span>";
+        // The best enriched match, linked to its row where the table shows it.
+        if (!r.enriched_matches[i].empty()) {
+            const std::size_t known = r.enriched_matches[i][0];
+            const std::size_t row = static_cast<std::size_t>(
+                std::find_if(r.known->begin(), r.known->end(), [&](const enrichment& e) { return e.motif == known; }) - r.known->begin());
+            const std::string name = xml_escaped((*r.motifs)[known].id);
+            matches += "<br><span class=\"enriched\">matches " +
+                       (row < r.shown ? "<a href=\"#known-" + name + "\">" + name + "</a>" : name) + ", enriched here (rank " +
+                       std::to_string(row + 1) + ")";
+            if (r.enriched_matches[i].size() > 1) matches += " and " + std::to_string(r.enriched_matches[i].size() - 1) + " more";
+            matches += "</span>";
+        }
         page += "<tr><td>" + std::to_string(i + 1) + "</td><td class=\"name\">" + xml_escaped(id) + "</td><td>" +
                 svg_image(logo_svg(m.scores, id), "logo of " + id, "logo") + "</td><td>" + std::to_string(m.targets_with) + " of " +
                 std::to_string(m.targets) + "</td><td>" + std::to_string(m.controls_with) + " of " + std::to_string(m.controls) +
-                "</td><td>" + general_of_log(m.log_e) + "</td><td class=\"name\">" + matches + "</td></tr>\n";
+                "</td><td>" + general_of_log(m.log_e) + "</td><td class=\"wrap\">" + matches + "</td></tr>\n";
     }
     if (!r.found->motifs.empty()) page += "</tbody>\n</table>\n";
 
@@ -153,14 +165,17 @@ std::string peaks_report(const peaks_results& r) {
             "holding the most best sites against their uniform spread (one-sided binomial test, corrected for the stretches "
             "tried; E = p &times; motifs tested). Plots: the share of windows whose best site lies at each distance, smoothed; "
             "targets blue, controls grey.</p>\n<table>\n<thead><tr><th class=\"name\">motif</th><th>sites</th><th>half-width</th>"
-            "<th>inside</th><th>expected</th><th>E</th><th>controls: E</th><th>positions</th></tr></thead>\n<tbody>\n";
+            "<th>inside</th><th>expected</th><th>E</th><th>controls: E</th></tr></thead>\n<tbody>\n";
     for (const central_motif& m : *r.central) {
         page += "<tr><td class=\"name\">" + xml_escaped(m.id) + (m.found ? " (new)" : "") + "</td><td>" +
                 std::to_string(m.targets.sites) + " of " + std::to_string(m.target_windows) + "</td><td>" +
                 std::to_string(m.targets.half_width) + "</td><td>" + std::to_string(m.targets.inside) + "</td><td>" +
                 fixed(m.targets.expected, 1) + "</td><td>" + general_of_log(m.targets.log_e) + "</td><td>" +
-                general_of_log(m.controls.log_e) + "</td><td>" + centrality_plot(m, r.central_width) + "</td></tr>\n";
+                general_of_log(m.controls.log_e) + "</td></tr>\n";
     }
-    page += "</tbody>\n</table>\n";
+    page += "</tbody>\n</table>\n<div>\n";
+    for (const central_motif& m : *r.central)
+        page += "<figure>" + centrality_plot(m, r.central_width) + "<figcaption>" + xml_escaped(m.id) + "</figcaption></figure>\n";
+    page += "</div>\n";
     return page + page_end();
 }

@@ -32,7 +32,9 @@ struct peaks_results {
     std::vector<std::vector<std::size_t>> families;  // per row shown, the rows shown above it that it resembles
     const discovery* found;
     const known_matches* names;
-    std::vector<std::vector<std::size_t>> enriched_matches;  // per new motif, its matches enriched here (in load order)
+    // Per new motif, the known motifs (in load order) it matches that are
+    // enriched here, best match first.
+    std::vector<std::vector<std::size_t>> enriched_matches;
     const std::vector<central_motif>* central;
     std::uint64_t central_width;
 };
