@@ -75,6 +75,8 @@ TEST(MotifPeaks, UsageErrors) {
         {"-o", "out", "--regions", bed, "--genome", genome, "--control-regions", bed + "2", "--shuffles", "2"},
         {"-o", "out", "--bg", "0.3,0.2,0.2,0.3", examples + "/peaks.fa"},
         {"-o", "out", "--central-width", "0", examples + "/peaks.fa"},
+        {"--summary"},
+        {"--summary", "-o", "out", "results"},
     };
     for (const auto& args : cases) {
         const command_result r = run_command(joined({peaks}, args));

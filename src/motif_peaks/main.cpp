@@ -28,6 +28,7 @@
 #include "scan_options.h"
 #include "shipped_motifs.h"
 #include "sites.h"
+#include "summary.h"
 #include "write_all.h"
 
 namespace {
@@ -43,6 +44,7 @@ constexpr double enriched_q = 0.05;
 const std::string usage = std::string(
                               "Usage: motif_peaks [options] -o OUTDIR --regions PEAKS --genome GENOME.fa\n"
                               "       motif_peaks [options] -o OUTDIR TARGETS.fa [CONTROL.fa]\n"
+                              "       motif_peaks --summary [--html FILE] OUTDIR...\n"
                               "\n"
                               "The motif analysis of a peak set in one run: the known motifs enriched in the\n"
                               "targets against the controls (motif_enrich's table), new motifs found\n"
@@ -72,7 +74,10 @@ const std::string usage = std::string(
                           "      --top N           centrality and sites of the first N known motifs\n"
                           "                        (default 25)\n"
                           "      --central-width W windows of W bases centred on each summit, or on the\n"
-                          "                        middle of each record, for centrality (default 500)\n";
+                          "                        middle of each record, for centrality (default 500)\n"
+                          "      --summary         the known motifs' log10 q in each OUTDIR's known.tsv,\n"
+                          "                        as a table of a column per folder, to standard output\n"
+                          "      --html FILE       with --summary, a heatmap of it to FILE\n";
 
 struct command_line {
     scan_options scan;
@@ -83,12 +88,15 @@ struct command_line {
     std::string out, targets, controls;
     std::uint64_t shuffles = 1, top = 25, central_width = 500;
     std::vector<std::string> words;  // the command line as given
+    bool summary = false;
+    std::string html;
+    std::vector<std::string> summarised;  // the folders of --summary
 };
 
 command_line parse_options(int argc, char** argv) {
     enum {
         out_option = scan_long_option_base, background_option, shuffles_option, seed_option, nmotifs_option, minw_option,
-        maxw_option, evalue_option, top_option, central_width_option
+        maxw_option, evalue_option, top_option, central_width_option, summary_option, html_option
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
@@ -102,7 +110,9 @@ command_line parse_options(int argc, char** argv) {
                                  {"maxw", required_argument, nullptr, maxw_option},
                                  {"evalue", required_argument, nullptr, evalue_option},
                                  {"top", required_argument, nullptr, top_option},
-                                 {"central-width", required_argument, nullptr, central_width_option}});
+                                 {"central-width", required_argument, nullptr, central_width_option},
+                                 {"summary", no_argument, nullptr, summary_option},
+                                 {"html", required_argument, nullptr, html_option}});
         return scan_long_options(more);
     }();
     command_line line;
@@ -152,10 +162,25 @@ command_line parse_options(int argc, char** argv) {
         case central_width_option:
             line.central_width = whole_option(program, "--central-width", optarg, 10, 100000);
             break;
+        case summary_option:
+            line.summary = true;
+            break;
+        case html_option:
+            line.html = optarg;
+            if (line.html.empty()) usage_error(program, "option --html: the file name is empty");
+            break;
         default:
             option_error(program, c, argv);
         }
     }
+    if (line.summary) {
+        if (argc - optind < 1) usage_error(program, "--summary needs the folders of one or more runs");
+        if (!line.out.empty() || !line.scan.motif_files.empty() || !line.regions.regions.empty())
+            usage_error(program, "--summary reads the folders of runs: -o, -m and --regions go with a run");
+        line.summarised.assign(argv + optind, argv + argc);
+        return line;
+    }
+    if (!line.html.empty()) usage_error(program, "--html goes with --summary (a run writes OUTDIR/index.html)");
     if (line.scan.background != uniform_bases || !line.scan.background_file.empty() || line.scan.background_of_motifs)
         usage_error(program, "option --bg is not taken yet: new motifs are scored over the uniform background");
     if (line.scan.motif_files.empty()) {
@@ -326,6 +351,7 @@ std::string out_path(const command_line& line, const char* name) { return (std::
 
 int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
+    if (line.summary) return write_summary(program, line.summarised, line.html);
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
     progress steps;
