@@ -26,10 +26,13 @@ std::vector<std::string> joined(std::vector<std::string> a, const std::vector<st
 TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
     const struct {
         const char* name;
-        std::vector<std::string> inputs, motifs;  // motif_peaks' own defaults spelled out for the others
-        std::vector<std::string> defaults;
+        std::vector<std::string> inputs, motifs;  // no motifs: the shipped ones
+        std::vector<std::string> defaults;        // motif_peaks' own, spelled out for the others
     } cases[] = {
-        {"regions of a genome", {"--regions", examples + "/peaks.narrowPeak", "--genome", examples + "/genome.fa.gz"}, {"-m", jaspar},
+        {"regions of a genome, a few known motifs",
+         {"--regions", examples + "/peaks.narrowPeak", "--genome", examples + "/genome.fa.gz"},
+         {"-m", jaspar, "--motif", "MA0139.1", "--motif", "MA2026.1", "--motif", "MA0099.3", "--motif", "MA1138.1", "--motif",
+          "MA0060.3", "--motif", "MA0108.2"},
          {"--summits", "200"}},
         {"FASTA, the shipped motifs", {examples + "/peaks.fa"}, {}, {}},
     };
@@ -40,20 +43,21 @@ TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err.find("error"), std::string::npos) << run.err;
         const std::vector<std::string> inputs = joined(c.inputs, c.defaults);
-        const command_result known = run_command(joined({enrich, "-m", jaspar}, inputs));
+        const std::vector<std::string> motifs = c.motifs.empty() ? std::vector<std::string>{"-m", jaspar} : c.motifs;
+        const command_result known = run_command(joined(joined({enrich}, motifs), inputs));
         EXPECT_EQ(read_file(dir / "out/known.tsv"), known.out);
         const command_result found = run_command(joined({discover, "--shuffle-kmer", "2"}, inputs));
         EXPECT_EQ(read_file(dir / "out/new.meme"), found.out);
         // The sites: the new motifs, then the first known ones in the file's order.
-        std::vector<std::string> scanned = {scan, "-m", dir / "out/new.meme", "-m", jaspar};
+        std::vector<std::string> scanned = {scan, "-m", dir / "out/new.meme", "-m", jaspar};  // --motif picks them
         std::istringstream table(read_file(dir / "out/centrality.tsv"));
         std::string row;
         std::getline(table, row);
-        std::size_t motifs = 0;
-        for (; std::getline(table, row); ++motifs) scanned.insert(scanned.end(), {"--motif", row.substr(0, row.find('\t'))});
+        std::size_t listed = 0;
+        for (; std::getline(table, row); ++listed) scanned.insert(scanned.end(), {"--motif", row.substr(0, row.find('\t'))});
         std::size_t new_motifs = 0;
         for (std::size_t at = found.out.find("\nMOTIF "); at != std::string::npos; at = found.out.find("\nMOTIF ", at + 1)) ++new_motifs;
-        EXPECT_EQ(motifs, new_motifs + 5);
+        EXPECT_EQ(listed, new_motifs + 5);
         EXPECT_EQ(read_file(dir / "out/sites.bed"), run_command(joined(scanned, inputs)).out);
         const std::string page = read_file(dir / "out/index.html");
         for (const char* section : {"id=\"inputs\"", "id=\"known\"", "id=\"new\"", "id=\"centrality\"", "<svg"})
