@@ -26,27 +26,28 @@ std::vector<std::string> joined(std::vector<std::string> a, const std::vector<st
 TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
     const struct {
         const char* name;
-        std::vector<std::string> inputs, motifs;  // no motifs: the shipped ones
-        std::vector<std::string> defaults;        // motif_peaks' own, spelled out for the others
+        std::vector<std::string> inputs, motifs;
+        std::vector<std::string> defaults;  // motif_peaks' own, spelled out for the others
     } cases[] = {
         {"regions of a genome, a few known motifs",
          {"--regions", examples + "/peaks.narrowPeak", "--genome", examples + "/genome.fa.gz"},
          {"-m", jaspar, "--motif", "MA0139.1", "--motif", "MA2026.1", "--motif", "MA0099.3", "--motif", "MA1138.1", "--motif",
           "MA0060.3", "--motif", "MA0108.2"},
          {"--summits", "200"}},
-        {"FASTA, the shipped motifs", {examples + "/peaks.fa"}, {}, {}},
+        {"FASTA", {examples + "/peaks.fa"}, {"-m", jaspar, "--motif", "MA0099.3", "--motif", "MA0139.1", "--motif", "MA1142.1",
+         "--motif", "MA0060.3", "--motif", "MA0108.2", "--motif", "MA0004.1"}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_dir dir;
-        const command_result run = run_command(joined(joined({peaks, "-o", dir / "out", "-j", "2", "--top", "5"}, c.motifs), c.inputs));
+        const command_result run =
+            run_command(joined(joined({peaks, "-o", dir / "out", "-j", "2", "--top", "5", "--nmotifs", "1"}, c.motifs), c.inputs));
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err.find("error"), std::string::npos) << run.err;
         const std::vector<std::string> inputs = joined(c.inputs, c.defaults);
-        const std::vector<std::string> motifs = c.motifs.empty() ? std::vector<std::string>{"-m", jaspar} : c.motifs;
-        const command_result known = run_command(joined(joined({enrich}, motifs), inputs));
+        const command_result known = run_command(joined(joined({enrich}, c.motifs), inputs));
         EXPECT_EQ(read_file(dir / "out/known.tsv"), known.out);
-        const command_result found = run_command(joined({discover, "--shuffle-kmer", "2"}, inputs));
+        const command_result found = run_command(joined({discover, "--shuffle-kmer", "2", "--nmotifs", "1"}, inputs));
         EXPECT_EQ(read_file(dir / "out/new.meme"), found.out);
         // The sites: the new motifs, then the first known ones in the file's order.
         std::vector<std::string> scanned = {scan, "-m", dir / "out/new.meme", "-m", jaspar};  // --motif picks them
@@ -64,10 +65,20 @@ TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
             EXPECT_NE(page.find(section), std::string::npos) << section;
         for (const char* outside : {"src=\"http", "href=\"http", "url(", "<script", "<link"})
             EXPECT_EQ(page.find(outside), std::string::npos) << outside;
-        ASSERT_EQ(run_command(joined(joined({peaks, "-o", dir / "one", "-j", "1", "--top", "5"}, c.motifs), c.inputs)).status, 0);
+        ASSERT_EQ(run_command(joined(joined({peaks, "-o", dir / "one", "-j", "1", "--top", "5", "--nmotifs", "1"}, c.motifs), c.inputs)).status,
+                  0);
         for (const char* file : {"known.tsv", "new.meme", "new.tsv", "centrality.tsv", "sites.bed", "controls.bed", "index.html"})
             EXPECT_EQ(read_file(dir / "one/" + file), read_file(dir / "out/" + file)) << file;
     }
+}
+
+// Without -m, the JASPAR file shipped, found beside the executable in the build tree.
+TEST(MotifPeaks, WithoutMotifFilesTheShippedOnes) {
+    scratch_dir dir;
+    const command_result run = run_command({peaks, "-o", dir.path, "--top", "1", "--nmotifs", "1", examples + "/peaks.fa"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string table = read_file(dir / "known.tsv");
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 839);
 }
 
 TEST(MotifPeaks, UsageErrors) {
