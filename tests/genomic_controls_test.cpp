@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -172,28 +173,56 @@ std::string cut_out(const genome_files& files, const std::string& bed) {
     return fasta;
 }
 
+std::string in_one_line(const std::string& program, const std::string& message) {
+    return program.substr(program.rfind('/') + 1) + ": " + message + "\n";
+}
+
+std::string as_bed(const std::vector<genome_region>& regions) {
+    std::string bed;
+    for (const genome_region& r : regions) bed += r.chromosome + "\t" + std::to_string(r.start) + "\t" + std::to_string(r.end) + "\n";
+    return bed;
+}
+
+// How many of `regions` share a base with one of `others`.
+std::size_t overlapping(const std::vector<genome_region>& regions, const std::vector<genome_region>& others) {
+    std::size_t count = 0;
+    for (const genome_region& r : regions)
+        count += std::any_of(others.begin(), others.end(), [&](const genome_region& o) {
+            return o.chromosome == r.chromosome && o.start < r.end && r.start < o.end;
+        });
+    return count;
+}
+
+// Controls drawn (gc, shuffle) or given as regions of the genome.
 TEST(RegionEnrich, TheTableOfTheRegionsAndTheirControlsCutOut) {
     const genome_files& files = shared_genome();
     scratch_dir dir;
-    std::string bed;
-    for (const genome_region& t : random_targets(files, 400, 9))
-        bed += t.chromosome + "\t" + std::to_string(t.start) + "\t" + std::to_string(t.end) + "\n";
+    const std::vector<genome_region> targets = random_targets(files, 400, 9), others = random_targets(files, 300, 10);
+    const std::string bed = as_bed(targets);
     write_file(dir / "peaks.bed", bed);
+    write_file(dir / "others.bed", as_bed(others));
     const std::vector<std::string> motifs = {"-m", jaspar, "--motif", "MA0139.1", "--motif", "MA0060.3", "--motif", "MA0108.2", "-p", "1e-3"};
-    for (const std::string background : {"gc", "shuffle"}) {
+    for (const std::string background : {"gc", "shuffle", "regions"}) {
         SCOPED_TRACE(background);
-        std::vector<std::string> args = {enrich, "--regions", dir / "peaks.bed", "--genome", files.bgzip, "--shuffles", "2",
-                                         "--background", background, "--control-out", dir / "controls"};
+        std::vector<std::string> args = {enrich, "--regions", dir / "peaks.bed", "--genome", files.bgzip, "--control-out", dir / "controls"};
+        if (background == "regions") {
+            args.insert(args.end(), {"--control-regions", dir / "others.bed"});
+        } else {
+            args.insert(args.end(), {"--shuffles", "2", "--background", background});
+        }
         args.insert(args.end(), motifs.begin(), motifs.end());
         const command_result run = run_command(args);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(run.err, "");
+        const std::size_t targets_over = overlapping(targets, others), others_over = overlapping(others, targets);
+        const std::string overlaps = "warning: " + std::to_string(targets_over) + " of 400 targets overlap a control region, and " +
+                                     std::to_string(others_over) + " of 300 control regions a target";
+        EXPECT_EQ(run.err, background != "regions" ? "" : in_one_line(enrich, overlaps));
         const std::string controls = read_file(dir / "controls");
         // What users would do: cut the regions out, and give the controls as a file.
         write_file(dir / "targets.fa", cut_out(files, bed));
-        write_file(dir / "controls.fa", background == "gc" ? cut_out(files, controls) : controls);
-        if (background == "gc") {
-            EXPECT_EQ(lines_of(controls).size(), 800u);
+        write_file(dir / "controls.fa", background == "shuffle" ? controls : cut_out(files, controls));
+        if (background != "shuffle") {
+            EXPECT_EQ(lines_of(controls).size(), background == "gc" ? 800u : 300u);
         }
         std::vector<std::string> by_hand = {enrich, dir / "targets.fa", dir / "controls.fa"};
         by_hand.insert(by_hand.end(), motifs.begin(), motifs.end());
@@ -252,10 +281,6 @@ std::vector<std::vector<std::string>> every_program(const std::string& peaks, co
             {enrich, "--regions", peaks, "-m", jaspar, "--motif", "MA0139.1", "--genome", genome},
             {enrich, "--regions", peaks, "-m", jaspar, "--motif", "MA0139.1", "--background", "shuffle", "--control-out", peaks + ".fa", "--genome", genome},
             {discover, "--regions", peaks, "--nmotifs", "1", "--background", "shuffle", "--genome", genome}};
-}
-
-std::string in_one_line(const std::string& program, const std::string& message) {
-    return program.substr(program.rfind('/') + 1) + ": " + message + "\n";
 }
 
 // A fault of the genome or its index is named in one line by every program,
@@ -382,6 +407,8 @@ TEST(RegionEnrich, UsageErrors) {
         {"--regions", "peaks.bed", "--genome", "-"},
         {"--regions", "peaks.bed", "--genome", files.plain, "--background", "genome"},
         {"--regions", "-", "--genome", files.plain, "-m", "-"},
+        {"--control-regions", "others.bed", "targets.fa"},
+        {"--regions", "peaks.bed", "--genome", files.plain, "--control-regions", "others.bed", "--shuffles", "2"},
     };
     for (const std::string& program : {enrich, discover})
         for (const auto& more : cases) {

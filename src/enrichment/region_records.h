@@ -18,6 +18,7 @@ background background_of_option(const char* program, const char* value);
 struct region_records {
     std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
     std::vector<std::size_t> control_target;         // each control's target
+    std::vector<genome_region> target_places, control_places;  // in the genome (none for shuffles)
     std::string controls_text;  // with `text`: what --control-out writes, BED of the regions drawn or FASTA of shuffles
 };
 
@@ -29,13 +30,26 @@ struct control_drawing {
     bool text = false;  // make controls_text
 };
 
-// Reads the targets (with load_regions) and makes their controls; warns in
-// one line of targets without a base and of controls not drawn. Reports a
-// failure in one line and returns false.
+// --control-regions BED: the controls are these regions of the same genome,
+// for programs that draw controls; its value is region_option_base + 100.
+inline constexpr int control_regions_option = region_option_base + 100;
+option control_regions_long_option();
+extern const char* const control_regions_help;
+
+// Takes --control-regions (usage errors end the program); returns false for
+// any other option.
+bool take_control_regions_option(const char* program, int c, const char* value, region_options& options);
+
+// Reads the targets (with load_regions) and makes their controls, or reads
+// them from --control-regions (centred alike with --summits); warns in one
+// line of targets without a base, of controls not drawn, and of targets and
+// controls that overlap. Reports a failure in one line and returns false.
 bool read_region_records(const char* program, const region_options& options, const control_drawing& drawing,
                          region_records& records);
 
 // After the options of a program of targets and controls: --regions needs
 // --genome and no sequence files (`files` given), and --background and the
-// other region options go with --regions. Usage errors end the program.
-void check_region_targets(const char* program, const region_options& options, bool background_given, int files);
+// other region options go with --regions; --control-regions takes the place
+// of --background and --shuffles. Usage errors end the program.
+void check_region_targets(const char* program, const region_options& options, bool background_given, int files,
+                          bool shuffles_given = false);

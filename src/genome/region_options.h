@@ -15,6 +15,7 @@ struct region_options {
     std::string regions, genome;
     std::int64_t summits = 0;  // the width around each summit, or 0 for the regions as given
     bool skip_missing = false;
+    std::string control_regions;  // regions of the same genome as controls, where given
 };
 
 // The long options, their values from region_option_base on, and their help lines.

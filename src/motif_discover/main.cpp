@@ -61,6 +61,9 @@ const char* const usage =
     "      --background B    with --regions, the controls: gc (default), random\n"
     "                        regions of the genome matched to each target's length\n"
     "                        and GC content, or shuffle, the targets shuffled\n"
+    "      --control-regions FILE  with --regions, the controls are these regions\n"
+    "                        of the same genome (BED or narrowPeak), --summits\n"
+    "                        applied alike, instead of regions drawn at random\n"
     "      --bg BG           base frequencies of sequence without sites, for the\n"
     "                        matrices' scores and p-values, and written in the\n"
     "                        output: uniform (default), A,C,G,T as four numbers,\n"
@@ -90,7 +93,7 @@ struct command_line {
     discover_settings settings;
     region_options regions;
     background controls_from = background::gc;
-    bool background_given = false;
+    bool background_given = false, shuffles_given = false;
     background_choice bg;
     std::string targets, controls, control_out, held_out, tsv, html;
     std::vector<std::string> databases;
@@ -110,7 +113,8 @@ command_line parse_options(int argc, char** argv) {
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> all = region_long_options();
-        all.insert(all.end(), {{"minw", required_argument, nullptr, minw_option},
+        all.insert(all.end(), {control_regions_long_option(),
+                               {"minw", required_argument, nullptr, minw_option},
                                           {"maxw", required_argument, nullptr, maxw_option},
                                           {"nmotifs", required_argument, nullptr, nmotifs_option},
                                           {"evalue", required_argument, nullptr, evalue_option},
@@ -143,6 +147,7 @@ command_line parse_options(int argc, char** argv) {
     while ((c = getopt_long(argc, argv, ":j:h", long_options.data(), nullptr)) != -1) {
         refuse_repeat(program, c, long_options.data(), {compare_option}, seen);
         if (take_region_option(program, c, optarg, line.regions)) continue;
+        if (take_control_regions_option(program, c, optarg, line.regions)) continue;
         switch (c) {
         case background_option:
             line.background_given = true;
@@ -166,6 +171,7 @@ command_line parse_options(int argc, char** argv) {
             break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
+            line.shuffles_given = true;
             break;
         case kmer_option:
             line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2, UINT64_MAX);
@@ -212,7 +218,7 @@ command_line parse_options(int argc, char** argv) {
     if (line.settings.min_width > line.settings.max_width)
         usage_error(program, "--minw " + std::to_string(line.settings.min_width) + " is above --maxw " +
                                  std::to_string(line.settings.max_width));
-    check_region_targets(program, line.regions, line.background_given, argc - optind);
+    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
     if (line.regions.regions.empty()) {
         if (optind == argc) usage_error(program, "no target file given");
         if (argc - optind > 2)
@@ -226,7 +232,7 @@ command_line parse_options(int argc, char** argv) {
     for (const std::string& path : line.databases) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
     std::vector<std::string> inputs = line.databases;
-    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome});
+    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome, line.regions.control_regions});
     refuse_output_over_input(program, inputs, {line.control_out, held_out_path(line, "_targets.fa"),
                                                held_out_path(line, "_controls.fa"), line.tsv, line.html});
     return line;
@@ -329,7 +335,8 @@ int run(int argc, char** argv) {
     if (!line.html.empty()) {
         const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.settings.seed) + ")";
         const std::string shuffled = std::string("the targets shuffled, ") + (line.kmer == 3 ? "tri" : "di") + "nucleotides kept: " + per_target;
-        std::string controls = !line.regions.regions.empty() && line.controls_from == background::gc
+        std::string controls = !line.regions.control_regions.empty() ? line.regions.control_regions
+                               : !line.regions.regions.empty() && line.controls_from == background::gc
                                    ? "random regions of the genome of each target's length and GC content: " + per_target
                                : line.controls.empty() ? shuffled
                                                        : line.controls;

@@ -51,7 +51,7 @@ const std::string usage = std::string(
                               "motif_scan reads them.\n"
                               "\n"
                               "Options:\n") +
-                          scan_options_help + region_options_help +
+                          scan_options_help + region_options_help + control_regions_help +
                           "      --background B    with --regions, the controls: gc (default), random\n"
                           "                        regions of the genome matched to each target's length\n"
                           "                        and GC content, or shuffle, the targets shuffled\n"
@@ -69,7 +69,7 @@ struct command_line {
     scan_options scan;
     region_options regions;
     background controls_from = background::gc;
-    bool background_given = false;
+    bool background_given = false, shuffles_given = false;
     counting counted = counting::records;
     std::string targets, controls, control_out, html;
     std::uint64_t shuffles = 1, seed = 1;
@@ -79,7 +79,8 @@ command_line parse_options(int argc, char** argv) {
     enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option, background_option, count_option };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
-        more.insert(more.end(), {{"shuffles", required_argument, nullptr, shuffles_option},
+        more.insert(more.end(), {control_regions_long_option(),
+                                 {"shuffles", required_argument, nullptr, shuffles_option},
                                  {"seed", required_argument, nullptr, seed_option},
                                  {"control-out", required_argument, nullptr, control_out_option},
                                  {"html", required_argument, nullptr, html_option},
@@ -95,6 +96,7 @@ command_line parse_options(int argc, char** argv) {
         if (!repeatable_scan_option(c)) refuse_repeat(program, c, long_options.data(), {}, seen);
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
+        if (take_control_regions_option(program, c, optarg, line.regions)) continue;
         switch (c) {
         case background_option:
             line.background_given = true;
@@ -109,6 +111,7 @@ command_line parse_options(int argc, char** argv) {
             break;
         case shuffles_option:
             line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
+            line.shuffles_given = true;
             break;
         case seed_option:
             line.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
@@ -126,7 +129,7 @@ command_line parse_options(int argc, char** argv) {
         }
     }
     check_scan_options(program, line.scan);
-    check_region_targets(program, line.regions, line.background_given, argc - optind);
+    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
     if (line.regions.regions.empty()) {
         if (optind == argc) usage_error(program, "no target file given");
         if (argc - optind > 2)
@@ -140,7 +143,7 @@ command_line parse_options(int argc, char** argv) {
     for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
     std::vector<std::string> inputs = line.scan.motif_files;
-    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome});
+    inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome, line.regions.control_regions});
     refuse_output_over_input(program, inputs, {line.control_out, line.html});
     return line;
 }
@@ -214,7 +217,9 @@ int run(int argc, char** argv) {
                                        std::to_string(control_count) + " records";
         if (!line.regions.regions.empty()) {
             run.targets = line.regions.regions + ": " + std::to_string(target_count) + " regions of " + line.regions.genome;
-            run.controls = line.controls_from == background::gc
+            run.controls = !line.regions.control_regions.empty()
+                               ? line.regions.control_regions + ": " + std::to_string(control_count) + " regions"
+                           : line.controls_from == background::gc
                                ? "random regions of the genome of each target's length and GC content: " + per_target
                                : "the targets shuffled, dinucleotides kept: " + per_target;
         } else {
