@@ -36,7 +36,7 @@ struct sequence_source {
 // A site travels from the scanning thread to the columns as these bytes,
 // then its sequence's name and its window.
 struct packed_site {
-    std::uint64_t start;
+    std::uint64_t start, window_hash;
     double score, p;
     std::uint32_t matrix, name_size;
     std::uint8_t minus;
@@ -51,36 +51,43 @@ py::array_t<T> array_of(std::vector<T>&& values) {
 
 // Distinct texts, each with its code (its place among them), in a table of
 // open addressing over one arena of bytes: millions of windows go in
-// without an allocation each.
+// without an allocation each. Texts come with their hashes, worked out on
+// the scanning threads; the table keeps them, so that a probe reads the
+// arena only where the hashes are equal.
 struct distinct_texts {
+    struct slot {
+        std::uint64_t hash;
+        std::int32_t code;  // -1 where empty
+    };
     std::string arena;
-    std::vector<std::size_t> ends;      // of each text in the arena
-    std::vector<std::int32_t> slots;    // codes, -1 where empty
+    std::vector<std::size_t> ends;  // of each text in the arena
+    std::vector<slot> slots;
 
+    static std::uint64_t hash_of(std::string_view text) { return std::hash<std::string_view>{}(text); }
     std::string_view text(std::int32_t code) const {
         const std::size_t begin = code == 0 ? 0 : ends[static_cast<std::size_t>(code) - 1];
         return std::string_view(arena).substr(begin, ends[static_cast<std::size_t>(code)] - begin);
     }
-    void place(std::int32_t code) {
-        const std::size_t mask = slots.size() - 1;
-        std::size_t i = std::hash<std::string_view>{}(text(code)) & mask;
-        while (slots[i] >= 0) i = (i + 1) & mask;
-        slots[i] = code;
-    }
-    std::int32_t code_of(std::string_view candidate) {
+    std::int32_t code_of(std::string_view candidate, std::uint64_t hash) {
         if (2 * (ends.size() + 1) > slots.size()) {
-            slots.assign(std::max<std::size_t>(1024, 2 * slots.size()), -1);
-            for (std::size_t c = 0; c < ends.size(); ++c) place(static_cast<std::int32_t>(c));
+            std::vector<slot> old(std::max<std::size_t>(1024, 2 * slots.size()), slot{0, -1});
+            old.swap(slots);
+            for (const slot& s : old)
+                if (s.code >= 0) {
+                    std::size_t i = s.hash & (slots.size() - 1);
+                    while (slots[i].code >= 0) i = (i + 1) & (slots.size() - 1);
+                    slots[i] = s;
+                }
         }
         const std::size_t mask = slots.size() - 1;
-        for (std::size_t i = std::hash<std::string_view>{}(candidate) & mask;; i = (i + 1) & mask) {
-            if (slots[i] < 0) {
-                slots[i] = static_cast<std::int32_t>(ends.size());
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            if (slots[i].code < 0) {
+                slots[i] = {hash, static_cast<std::int32_t>(ends.size())};
                 arena += candidate;
                 ends.push_back(arena.size());
-                return slots[i];
+                return slots[i].code;
             }
-            if (text(slots[i]) == candidate) return slots[i];
+            if (slots[i].hash == hash && text(slots[i].code) == candidate) return slots[i].code;
         }
     }
     std::vector<std::string_view> all() const {
@@ -107,7 +114,7 @@ struct site_columns {
             at += sizeof s;
             const std::size_t width = matrices[s.matrix].width;
             const std::string_view here = std::string_view(text).substr(at, s.name_size);
-            if (name_code < 0 || here != name) name_code = sequence_names.code_of(here);
+            if (name_code < 0 || here != name) name_code = sequence_names.code_of(here, distinct_texts::hash_of(here));
             name = sequence_names.text(name_code);
             at += s.name_size;
             const std::string_view window = std::string_view(text).substr(at, width);
@@ -119,15 +126,16 @@ struct site_columns {
             score.push_back(s.score);
             minus.push_back(static_cast<std::int8_t>(s.minus));
             p.push_back(s.p);
-            matched.push_back(windows.code_of(window));
+            matched.push_back(windows.code_of(window, s.window_hash));
         }
     }
 };
 
 void report_packed(const sequence_batch& batch, const site& s, const scan_matrix& m, std::string& out) {
     const sequence_piece& piece = batch.pieces[s.piece];
-    const packed_site packed{s.start, s.score, p_value(m.grid, s.cell), s.matrix,
-                             static_cast<std::uint32_t>(piece.record.size()), s.minus};
+    packed_site packed{s.start, 0, s.score, p_value(m.grid, s.cell), s.matrix, static_cast<std::uint32_t>(piece.record.size()),
+                       s.minus};
+    const std::size_t at = out.size();
     out.append(reinterpret_cast<const char*>(&packed), sizeof packed);
     out += piece.record;
     const char* window = batch.bytes.data() + piece.begin + (s.start - piece.first_position);
@@ -136,6 +144,8 @@ void report_packed(const sequence_batch& batch, const site& s, const scan_matrix
     } else {
         for (std::size_t k = m.width; k-- > 0;) out += complement[static_cast<unsigned char>(window[k])];
     }
+    packed.window_hash = distinct_texts::hash_of(std::string_view(out).substr(out.size() - m.width));
+    std::memcpy(out.data() + at, &packed, sizeof packed);
 }
 
 // Feeding one source to the pipeline; false after reporting a failure.
