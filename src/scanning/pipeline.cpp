@@ -75,7 +75,9 @@ void pipeline::scan_in_turn(sequence_batch& batch, std::uint64_t index, unsigned
         if (dropped()) text.clear();
         write_out(text);
     };
-    if (!dropped()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
+    // Once the output has failed, nothing more is written: batches still
+    // waiting are not scanned, so that a stopped run ends soon.
+    if (!dropped() && !output_failed()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
     in_turn(out);
 }
 
