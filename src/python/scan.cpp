@@ -4,14 +4,16 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <thread>
 #include <string_view>
+#include <thread>
 
 #include "bases.h"
 #include "engine.h"
