@@ -15,13 +15,28 @@
 
 #include "write_all.h"
 
+namespace {
+
+thread_local captured_errors* capture = nullptr;
+
+}  // namespace
+
+captured_errors::captured_errors() : outer(capture) { capture = this; }
+
+captured_errors::~captured_errors() { capture = outer; }
+
 void print_error(const char* program, const std::string& message) {
+    if (capture) {
+        capture->lines.push_back(message);
+        return;
+    }
     // std::cerr is tied to std::cout, so whatever a program said on standard
     // output so far shows first.
     std::cerr << std::string(program) + ": " + message + "\n";
 }
 
 void usage_error(const char* program, const std::string& message) {
+    if (capture) throw usage_failure(message);
     print_error(program, message + " (try '" + program + " --help')");
     std::exit(2);
 }

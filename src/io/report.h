@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,24 @@
 
 // Writes "PROGRAM: MESSAGE" and a line feed to standard error in one piece.
 void print_error(const char* program, const std::string& message);
+
+// Callers that are not programs (the Python module) cannot let a bad value
+// end the process: while one of these lives on a thread, print_error keeps
+// that thread's messages in `lines` instead of writing them, and
+// usage_error throws usage_failure instead of exiting.
+struct captured_errors {
+    captured_errors();
+    ~captured_errors();
+    captured_errors(const captured_errors&) = delete;
+    captured_errors& operator=(const captured_errors&) = delete;
+    std::vector<std::string> lines;  // the messages, without the program's name
+
+  private:
+    captured_errors* outer;
+};
+struct usage_failure : std::invalid_argument {
+    using std::invalid_argument::invalid_argument;
+};
 
 // Writes "PROGRAM: MESSAGE (try 'PROGRAM --help')" and exits with status 2.
 [[noreturn]] void usage_error(const char* program, const std::string& message);

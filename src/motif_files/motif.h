@@ -49,6 +49,10 @@ struct motif {
     motif_format format = motif_format::matrix;
     double sites = 0;                  // the site count the scores stand for; 0 where the file gave scores
     std::vector<std::array<double, 4>> scores;  // per position, per base in base order
+    // The counts the scores come from (probabilities times `sites`), so that
+    // they can be scored again against another background; empty where the
+    // file gave scores.
+    std::vector<std::array<double, 4>> counts;
     std::optional<base_frequencies> background; // the file's background line (MEME), where read
 };
 
@@ -83,6 +87,10 @@ bool read_motif_fd(int fd, const std::string& path, const motif_reading& how, st
 // uses. A position without counts scores 0 for every base.
 std::array<double, 4> scores_from_counts(const std::array<double, 4>& counts,
                                          const base_frequencies& background = uniform_bases);
+
+// Makes the identifiers of `all` unique: a repeated one gets the first
+// free "#2", "#3", ... in their order. Returns the identifiers as they were.
+std::vector<std::string> make_identifiers_unique(std::vector<motif>& all);
 
 // Reads every file in `paths` in order for `program` into `all` (a file's
 // warning one line on standard error), makes

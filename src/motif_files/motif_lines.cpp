@@ -156,6 +156,7 @@ bool add_counted_motif(motif_lines& lines, parse_context& context, motif m,
     if (numbers.size() > context.how.max_width)
         return lines.fail("more than " + std::to_string(context.how.max_width) + " positions", line);
     m.scores.reserve(numbers.size());
+    m.counts.reserve(numbers.size());
     double most = 0;
     for (std::array<double, 4> counts : numbers) {
         if (probabilities)
@@ -165,6 +166,7 @@ bool add_counted_motif(motif_lines& lines, parse_context& context, motif m,
         if (!std::isfinite(total)) return lines.fail("the counts of a position add up past the range of numbers", line);
         most = std::max(most, total);
         m.scores.push_back(scores_from_counts(counts, context.how.background));
+        m.counts.push_back(counts);
     }
     if (!probabilities) m.sites = most;
     context.into.push_back(std::move(m));

@@ -170,19 +170,7 @@ bool read_motif_file(const std::string& path, const motif_reading& how, std::vec
     return ok;
 }
 
-bool load_motif_set(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
-                    const std::vector<std::string>& wanted, std::vector<motif>& all, std::vector<std::size_t>& picked) {
-    all.clear();
-    picked.clear();
-    for (const std::string& path : paths) {
-        std::string error, warning;
-        if (!read_motif_file(path, how, all, error, &warning)) {
-            print_error(program, error);
-            return false;
-        }
-        if (!warning.empty()) print_error(program, "warning: " + warning);
-    }
-    // A repeated identifier gets the first free "#2", "#3", ... in load order.
+std::vector<std::string> make_identifiers_unique(std::vector<motif>& all) {
     std::vector<std::string> given(all.size());
     std::unordered_set<std::string> taken;
     std::unordered_map<std::string, std::size_t> repeats;
@@ -195,6 +183,22 @@ bool load_motif_set(const char* program, const std::vector<std::string>& paths, 
             while (!taken.insert(all[i].id).second);
         }
     }
+    return given;
+}
+
+bool load_motif_set(const char* program, const std::vector<std::string>& paths, const motif_reading& how,
+                    const std::vector<std::string>& wanted, std::vector<motif>& all, std::vector<std::size_t>& picked) {
+    all.clear();
+    picked.clear();
+    for (const std::string& path : paths) {
+        std::string error, warning;
+        if (!read_motif_file(path, how, all, error, &warning)) {
+            print_error(program, error);
+            return false;
+        }
+        if (!warning.empty()) print_error(program, "warning: " + warning);
+    }
+    const std::vector<std::string> given = make_identifiers_unique(all);
     std::vector<bool> matched(wanted.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         bool keep = wanted.empty();

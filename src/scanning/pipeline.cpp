@@ -11,7 +11,11 @@
 #include "write_all.h"
 
 pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s, site_reporter r, int fd)
-    : matrices(m), settings(s), report(std::move(r)), output_fd(fd) {
+    : pipeline(m, s, std::move(r), [fd](const std::string& text) { return write_all(fd, text.data(), text.size()); }) {}
+
+pipeline::pipeline(const std::vector<scan_matrix>& m, const scan_settings& s, site_reporter r,
+                   std::function<int(const std::string&)> t)
+    : matrices(m), settings(s), report(std::move(r)), take(std::move(t)) {
     if (settings.threads <= 1) return;
     workers.reserve(settings.threads);
     for (unsigned t = 0; t < settings.threads; ++t)
@@ -32,7 +36,7 @@ pipeline::~pipeline() { finish(); }
 void pipeline::write_out(std::string& text) {
     // Only the thread whose turn it is writes; the lock only publishes a failure.
     if (!text.empty() && !output_failed()) {
-        if (const int error = write_all(output_fd, text.data(), text.size())) {
+        if (const int error = take(text)) {
             std::lock_guard<std::mutex> held(lock);
             write_error = error;
         }
@@ -71,7 +75,9 @@ void pipeline::scan_in_turn(sequence_batch& batch, std::uint64_t index, unsigned
         if (dropped()) text.clear();
         write_out(text);
     };
-    if (!dropped()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
+    // Once the output has failed, nothing more is written: batches still
+    // waiting are not scanned, so that a stopped run ends soon.
+    if (!dropped() && !output_failed()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
     in_turn(out);
 }
 

@@ -42,6 +42,11 @@ struct pipeline {
     // The reported text goes to `output_fd`.
     pipeline(const std::vector<scan_matrix>& matrices, const scan_settings& settings, site_reporter report,
              int output_fd);
+    // The reported text goes to `take`, one batch's at a time in input
+    // order, never two at once; it returns 0 or an errno that ends the scan
+    // as a failed write does.
+    pipeline(const std::vector<scan_matrix>& matrices, const scan_settings& settings, site_reporter report,
+             std::function<int(const std::string&)> take);
     ~pipeline();
 
     // Takes a full batch to be scanned, and leaves an empty one in its place.
@@ -69,7 +74,7 @@ struct pipeline {
     const std::vector<scan_matrix>& matrices;
     const scan_settings& settings;
     site_reporter report;
-    int output_fd;
+    std::function<int(const std::string&)> take;
     std::mutex lock;
     std::condition_variable changed;
     std::deque<std::pair<std::uint64_t, sequence_batch>> waiting;

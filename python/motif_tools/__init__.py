@@ -1,0 +1,177 @@
+"""DNA motifs from Python on the engine of the motif_scan and motif_compare programs.
+
+    import motif_tools as mt
+    db = mt.read_motifs("examples/jaspar2022_core_vertebrates.jaspar")
+    sites = mt.scan(db, "examples/promoters.fa", p=1e-5)     # a pandas DataFrame
+    names = mt.compare(db[:3], db)                           # motif_compare's table
+    db[0]                                                    # its logo, in Jupyter
+
+Errors are the programs' one-line messages: ValueError for bad input,
+OSError for files that cannot be read.
+"""
+
+import os
+import re
+
+import numpy as np
+import pandas as pd
+
+from . import _engine
+from ._engine import Motif
+
+__version__ = _engine.version
+__all__ = ["Motif", "read_motifs", "write_meme", "write_jaspar", "scan", "compare"]
+
+
+def read_motifs(path_or_text, format=None, sites=20):
+    """The motifs of a file (plain or gzip) or of text holding one: motif_matrix's
+    matrix files, JASPAR, MEME, TRANSFAC or HOMER, told from the content unless
+    `format` names one. Probabilities count for `sites` sites where the file
+    gives no site count. Identifiers are made unique as the programs make them."""
+    if isinstance(path_or_text, os.PathLike):
+        return _engine.read_motifs(os.fspath(path_or_text), False, format or "", sites)
+    # A file's name holds no line feed; a motif file's text always does.
+    return _engine.read_motifs(path_or_text, "\n" in path_or_text, format or "", sites)
+
+
+def _motif_list(motifs):
+    if isinstance(motifs, Motif):
+        return [motifs]
+    if isinstance(motifs, (str, os.PathLike)):
+        return read_motifs(motifs)
+    return list(motifs)
+
+
+# A str of these letters alone is a sequence, not a file's name.
+_bases = re.compile(r"[ACGTURYKMSWBDHVNacgturykmswbdhvn-]+")
+
+
+def _sequence_source(sequences, regions):
+    source = _engine.SequenceSource()
+    if regions is not None:
+        source.kind, source.path = "genome", os.fspath(sequences)
+        if isinstance(regions, (str, os.PathLike)):
+            source.regions = os.fspath(regions)
+        else:
+            columns = ["chrom", "start", "end"] if {"chrom", "start", "end"} <= set(regions.columns) else regions.columns[:3]
+            source.chromosomes = [str(c) for c in regions[columns[0]]]
+            source.starts = np.asarray(regions[columns[1]], dtype=np.int64).tolist()
+            source.ends = np.asarray(regions[columns[2]], dtype=np.int64).tolist()
+        return source
+    if isinstance(sequences, os.PathLike):
+        source.kind, source.path = "fasta", os.fspath(sequences)
+    elif isinstance(sequences, str):
+        if sequences.lstrip().startswith(">") or "\n" in sequences:
+            source.kind, source.path = "text", sequences
+        elif _bases.fullmatch(sequences) and not os.path.exists(sequences):
+            source.kind, source.names, source.sequences = "records", ["record1"], [sequences]
+        else:
+            source.kind, source.path = "fasta", sequences
+    elif isinstance(sequences, dict):
+        source.kind, source.names, source.sequences = "records", [str(n) for n in sequences], list(sequences.values())
+    else:
+        sequences = list(sequences)
+        source.kind, source.sequences = "records", sequences
+        source.names = ["record%d" % (i + 1) for i in range(len(sequences))]
+    return source
+
+
+def _categorical(codes, names):
+    return pd.Categorical.from_codes(codes, categories=pd.Index(names, dtype=object))
+
+
+def scan(motifs, sequences, p=None, score=None, threads=None, bg=None, regions=None, strand="both"):
+    """motif_scan's sites as a DataFrame: sequence, start, end, motif, score,
+    strand, p, matched (the window, reverse complemented on the minus strand),
+    in motif_scan's order.
+
+    motifs: a Motif, a list of them, or a motif file.
+    sequences: a FASTA file (plain or gzip; a path or a str naming one), FASTA
+    text, a sequence (a str of bases), a list of sequences (named record1,
+    record2, ...), a dict of name to sequence; or with `regions` (a BED file or a
+    DataFrame of chrom, start, end) an indexed genome FASTA.
+    p: sites of p-value at most p (default 1e-4); score: sites of score at least
+    this instead. threads: default all cores. bg: "uniform" (default), four
+    frequencies of A, C, G and T, a MEME background file or "motif" (the first
+    MEME motif's background line). strand: "both", "+" or "-".
+    Ctrl-C stops a scan."""
+    if p is not None and score is not None:
+        raise ValueError("p and score exclude each other")
+    by_score = score is not None
+    value = score if by_score else 1e-4 if p is None else p
+    if bg is None:
+        bg = "uniform"
+    elif not isinstance(bg, (str, os.PathLike)):
+        bg = ",".join(repr(float(f)) for f in bg)
+    columns = _engine.scan(_motif_list(motifs), _sequence_source(sequences, regions), by_score, float(value), threads,
+                           strand, os.fspath(bg))
+    return pd.DataFrame({
+        "sequence": _categorical(columns["sequence"], columns["sequence_names"]),
+        "start": columns["start"],
+        "end": columns["end"],
+        "motif": _categorical(columns["motif"], columns["motif_names"]),
+        "score": columns["score"],
+        "strand": _categorical(columns["strand"], ["+", "-"]),
+        "p": columns["p"],
+        "matched": _categorical(columns["matched"], columns["matched_names"]),
+    })
+
+
+def compare(queries, database=None, min_overlap=5, max_q=0.5, top=None, threads=None):
+    """motif_compare's table as a DataFrame: each query's matches in the database
+    (or among the queries themselves), by p: query, target, offset, orientation,
+    overlap, p, E, q, query_consensus, target_consensus."""
+    queries = _motif_list(queries)
+    database = None if database is None else _motif_list(database)
+    return pd.DataFrame(_engine.compare(queries, database, min_overlap, max_q, top, threads))
+
+
+def _number(x):
+    return np.format_float_positional(x, trim="-")
+
+
+def _names(motif):
+    """The identifier and name a file gives, so that reading it back gives the same identifier."""
+    names = motif.names
+    return (names[0], names[1]) if len(names) > 1 and motif.id == names[0] + "_" + names[1] else (motif.id, "")
+
+
+def _counts(motif):
+    """Counts as given, else the frequencies for the motif's sites (100 where it has no site count)."""
+    if motif.counts is not None:
+        return motif.counts
+    return motif.probabilities * (motif.sites or 100)
+
+
+def _written(text, path):
+    if path is None:
+        return text
+    with open(path, "w") as out:
+        out.write(text)
+    return None
+
+
+def write_jaspar(motifs, path=None):
+    """Writes the motifs as a JASPAR file of counts (to `path`, or returns the text)."""
+    text = ""
+    for motif in _motif_list(motifs):
+        identifier, name = _names(motif)
+        text += ">%s%s\n" % (identifier, "\t" + name if name else "")
+        for base, row in zip("ACGT", _counts(motif).T):
+            text += "%s [ %s ]\n" % (base, " ".join(_number(c) for c in row))
+    return _written(text, path)
+
+
+def write_meme(motifs, path=None):
+    """Writes the motifs as a minimal MEME file (to `path`, or returns the text):
+    each position's counts as probabilities, the site count as nsites."""
+    text = "MEME version 4\n\nALPHABET= ACGT\n\nstrands: + -\n\nBackground letter frequencies\nA 0.25 C 0.25 G 0.25 T 0.25\n"
+    for motif in _motif_list(motifs):
+        identifier, name = _names(motif)
+        counts = _counts(motif)
+        totals = counts.sum(axis=1, keepdims=True)
+        probabilities = np.divide(counts, totals, out=np.full_like(counts, 0.25), where=totals > 0)
+        text += "\nMOTIF %s%s\nletter-probability matrix: alength= 4 w= %d nsites= %s\n" % (
+            identifier, " " + name if name else "", motif.width, _number(totals.max()))
+        text += "".join(" " + " ".join(_number(p) for p in row) + "\n" for row in probabilities)
+    return _written(text, path)

@@ -1,0 +1,353 @@
+// scan(): motif_scan's sites as columns, from files, a genome's regions or
+// sequences held by Python. The engine runs on a thread of its own while
+// the caller's thread waits without the GIL and looks for Ctrl-C.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "bases.h"
+#include "engine.h"
+#include "kernels.h"
+#include "region_options.h"
+#include "scan_input.h"
+#include "scan_options.h"
+#include "scan_regions.h"
+
+namespace {
+
+// Where the sequences come from, as the Python side sorts them out.
+struct sequence_source {
+    std::string kind;  // "fasta" (a file), "text" (FASTA text), "records" or "genome"
+    std::string path;  // the FASTA file, the FASTA text or the genome
+    std::vector<std::string> names, sequences;  // records
+    std::string regions;                        // a BED file, or else:
+    std::vector<std::string> chromosomes;
+    std::vector<std::int64_t> starts, ends;
+};
+
+// A site travels from the scanning thread to the columns as these bytes,
+// then its sequence's name and its window.
+struct packed_site {
+    std::uint64_t start, window_hash;
+    double score, p;
+    std::uint32_t matrix, name_size;
+    std::uint8_t minus;
+};
+
+template <class T>
+py::array_t<T> array_of(std::vector<T>&& values) {
+    auto* held = new std::vector<T>(std::move(values));
+    const py::capsule owner(held, [](void* p) { delete static_cast<std::vector<T>*>(p); });
+    return py::array_t<T>(static_cast<py::ssize_t>(held->size()), held->data(), owner);
+}
+
+// Distinct texts, each with its code (its place among them), in a table of
+// open addressing over one arena of bytes: millions of windows go in
+// without an allocation each. Texts come with their hashes, worked out on
+// the scanning threads; the table keeps them, so that a probe reads the
+// arena only where the hashes are equal.
+struct distinct_texts {
+    struct slot {
+        std::uint64_t hash;
+        std::int32_t code;  // -1 where empty
+    };
+    std::string arena;
+    std::vector<std::size_t> ends;  // of each text in the arena
+    std::vector<slot> slots;
+
+    static std::uint64_t hash_of(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    std::string_view text(std::int32_t code) const {
+        const std::size_t begin = code == 0 ? 0 : ends[static_cast<std::size_t>(code) - 1];
+        return std::string_view(arena).substr(begin, ends[static_cast<std::size_t>(code)] - begin);
+    }
+    std::int32_t code_of(std::string_view candidate, std::uint64_t hash) {
+        if (2 * (ends.size() + 1) > slots.size()) {
+            std::vector<slot> old(std::max<std::size_t>(1024, 2 * slots.size()), slot{0, -1});
+            old.swap(slots);
+            for (const slot& s : old)
+                if (s.code >= 0) {
+                    std::size_t i = s.hash & (slots.size() - 1);
+                    while (slots[i].code >= 0) i = (i + 1) & (slots.size() - 1);
+                    slots[i] = s;
+                }
+        }
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            if (slots[i].code < 0) {
+                slots[i] = {hash, static_cast<std::int32_t>(ends.size())};
+                arena += candidate;
+                ends.push_back(arena.size());
+                return slots[i].code;
+            }
+            if (slots[i].hash == hash && text(slots[i].code) == candidate) return slots[i].code;
+        }
+    }
+    std::vector<std::string_view> all() const {
+        std::vector<std::string_view> texts;
+        for (std::size_t c = 0; c < ends.size(); ++c) texts.push_back(text(static_cast<std::int32_t>(c)));
+        return texts;
+    }
+};
+
+// The sites' columns: names and windows as codes into lists of the distinct ones.
+struct site_columns {
+    std::vector<std::int32_t> sequence, motif, matched;
+    std::vector<std::int64_t> start, end;
+    std::vector<double> score, p;
+    std::vector<std::int8_t> minus;
+    distinct_texts sequence_names, windows;
+
+    void take(const std::string& text, const std::vector<scan_matrix>& matrices) {
+        std::string_view name;
+        std::int32_t name_code = -1;
+        for (std::size_t at = 0; at < text.size();) {
+            packed_site s;
+            std::memcpy(&s, text.data() + at, sizeof s);
+            at += sizeof s;
+            const std::size_t width = matrices[s.matrix].width;
+            const std::string_view here = std::string_view(text).substr(at, s.name_size);
+            if (name_code < 0 || here != name) name_code = sequence_names.code_of(here, distinct_texts::hash_of(here));
+            name = sequence_names.text(name_code);
+            at += s.name_size;
+            const std::string_view window = std::string_view(text).substr(at, width);
+            at += width;
+            sequence.push_back(name_code);
+            start.push_back(static_cast<std::int64_t>(s.start));
+            end.push_back(static_cast<std::int64_t>(s.start + width));
+            motif.push_back(static_cast<std::int32_t>(s.matrix));
+            score.push_back(s.score);
+            minus.push_back(static_cast<std::int8_t>(s.minus));
+            p.push_back(s.p);
+            matched.push_back(windows.code_of(window, s.window_hash));
+        }
+    }
+};
+
+void report_packed(const sequence_batch& batch, const site& s, const scan_matrix& m, std::string& out) {
+    const sequence_piece& piece = batch.pieces[s.piece];
+    packed_site packed{s.start, 0, s.score, p_value(m.grid, s.cell), s.matrix, static_cast<std::uint32_t>(piece.record.size()),
+                       s.minus};
+    const std::size_t at = out.size();
+    out.append(reinterpret_cast<const char*>(&packed), sizeof packed);
+    out += piece.record;
+    const char* window = batch.bytes.data() + piece.begin + (s.start - piece.first_position);
+    if (!s.minus) {
+        out.append(window, m.width);
+    } else {
+        for (std::size_t k = m.width; k-- > 0;) out += complement[static_cast<unsigned char>(window[k])];
+    }
+    packed.window_hash = distinct_texts::hash_of(std::string_view(out).substr(out.size() - m.width));
+    std::memcpy(out.data() + at, &packed, sizeof packed);
+}
+
+// Feeding one source to the pipeline; false after reporting a failure.
+// Input held in memory is handed over a megabyte at a time, so that a
+// stopped pipeline (a failed output) is seen soon.
+bool feed(const sequence_source& source, std::size_t carry, pipeline& scans, const scan_settings& settings) {
+    constexpr std::size_t piece = 1 << 20;
+    if (source.kind == "fasta") return scan_fasta_file(program, source.path, carry, scans, settings);
+    if (source.kind == "text") {
+        fasta_reader reader(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); },
+                            kernels_in_use(settings));
+        std::string error;
+        bool ok = true;
+        for (std::size_t at = 0; ok && at < source.path.size() && !scans.output_failed(); at += piece)
+            ok = reader.read(source.path.data() + at, std::min(piece, source.path.size() - at), error);
+        reader.end();
+        if (!ok) print_error(program, "text: " + error);
+        return ok;
+    }
+    if (source.kind == "records") {
+        batch_filler filler(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
+        for (std::size_t i = 0; i < source.sequences.size(); ++i) {
+            const std::string& bases = source.sequences[i];
+            for (std::size_t at = 0; at < bases.size() && !scans.output_failed(); at += piece)
+                filler.add(source.names[i], i, at, bases.data() + at, std::min(piece, bases.size() - at));
+        }
+        filler.end();
+        return true;
+    }
+    genome_file genome;
+    std::vector<genome_region> regions;
+    if (!source.regions.empty()) {
+        region_options options;
+        options.regions = source.regions;
+        options.genome = source.path;
+        if (!load_regions(program, options, genome, regions)) return false;
+    } else {
+        std::string error;
+        if (!open_genome(source.path, genome, error)) {
+            print_error(program, error);
+            return false;
+        }
+        for (std::size_t i = 0; i < source.chromosomes.size(); ++i)
+            regions.push_back({source.chromosomes[i], source.starts[i], source.ends[i], -1, i + 1, source.starts[i], source.ends[i], false});
+        std::size_t skipped = 0;
+        std::string first;
+        drop_empty_regions(regions, "regions", first);
+        if (!check_regions(genome, "regions", regions, false, skipped, error)) {
+            print_error(program, error);
+            return false;
+        }
+    }
+    return scan_regions(program, source.path, merged_regions(genome, std::move(regions)), carry, scans, settings);
+}
+
+// The frequencies of bg="motif": the first MEME motif's background line.
+base_frequencies background_of(const std::string& bg, const std::vector<motif>& motifs) {
+    scan_options options;
+    static const std::vector<option> long_options = scan_long_options({});
+    const auto named = std::find_if(long_options.begin(), long_options.end(),
+                                    [](const option& o) { return o.name && std::strcmp(o.name, "bg") == 0; });
+    try {
+        const captured_errors errors;
+        take_scan_option(program, "", named->val, bg.c_str(), options);
+    } catch (const usage_failure& failure) {
+        raise(PyExc_ValueError, std::string("bg") + (failure.what() + std::strlen("option --bg")));
+    }
+    base_frequencies given = options.background;
+    if (!options.background_file.empty()) {
+        check_readable(options.background_file);
+        std::string error, warning;
+        if (!read_background_file(options.background_file, given, error, warning)) raise(PyExc_ValueError, error);
+        if (!warning.empty()) report_captured({"warning: " + warning});
+    }
+    if (options.background_of_motifs) {
+        const auto first = std::find_if(motifs.begin(), motifs.end(),
+                                        [](const motif& m) { return m.format == motif_format::meme && m.background; });
+        if (first != motifs.end()) given = *first->background;
+    }
+    return given;
+}
+
+py::dict scan(std::vector<motif> motifs, const sequence_source& source, bool by_score, double value,
+              std::optional<long long> threads, const std::string& strand, const std::string& bg) {
+    if (motifs.empty()) raise(PyExc_ValueError, "no motifs to scan with");
+    scan_settings settings;
+    settings.plus = strand != "-";
+    settings.minus = strand != "+";
+    if (strand != "both" && strand != "+" && strand != "-") raise(PyExc_ValueError, "strand: '" + strand + "' is not both, + or -");
+    settings.threads = threads ? whole_in_range("threads", *threads, max_threads) : std::max(1u, std::thread::hardware_concurrency());
+    if (!std::isfinite(value) || (!by_score && !(value > 0 && value <= 1)))
+        raise(PyExc_ValueError, by_score ? "score: " + std::to_string(value) + " is not a finite number"
+                                         : "p: " + std::to_string(value) + " is not a p-value in (0, 1]");
+    if (source.kind == "fasta") check_readable(source.path);
+    if (source.kind == "genome") {
+        check_readable(source.path);
+        if (!source.regions.empty()) check_readable(source.regions);
+    }
+    threshold wanted{by_score, value, background_of_strands(background_of(bg, motifs), settings)};
+    for (motif& m : motifs) {
+        if (m.scores.empty() || m.scores.size() > max_scan_width)
+            raise(PyExc_ValueError, m.id + ": " + std::to_string(m.scores.size()) + " positions, not 1 to " +
+                                        std::to_string(max_scan_width));
+        for (const auto& column : m.scores)
+            for (const double score : column)
+                if (!(std::fabs(score) <= max_scan_score)) raise(PyExc_ValueError, m.id + ": a score beyond +-1e9");
+        // Counts are scored against the background, as the programs read them.
+        if (!m.counts.empty() && m.format != motif_format::matrix)
+            for (std::size_t p = 0; p < m.counts.size(); ++p) m.scores[p] = scores_from_counts(m.counts[p], wanted.background);
+    }
+    make_identifiers_unique(motifs);
+
+    // The engine's thread: it reports how it ended.
+    site_columns columns;
+    std::vector<std::string> lines;
+    std::exception_ptr thrown;
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::vector<scan_matrix> matrices;
+    std::thread engine([&] {
+        {
+            captured_errors errors;
+            try {
+                matrices = prepare_matrices(motifs, wanted, settings.threads, &kernels_in_use(settings));
+                warn_coarse_grids(program, matrices);
+                warn_unreachable(program, matrices, wanted);
+                std::size_t widest = 0;
+                for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
+                pipeline scans(
+                    matrices, settings,
+                    [&](const sequence_batch& batch, const site& s, std::string& out) { report_packed(batch, s, matrices[s.matrix], out); },
+                    [&](const std::string& text) {
+                        if (stop) return EINTR;
+                        columns.take(text, matrices);
+                        return 0;
+                    });
+                // A failure leaves its line among the captured ones.
+                feed(source, widest - 1, scans, settings);
+                scans.finish();
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            lines = std::move(errors.lines);
+        }
+        std::lock_guard<std::mutex> held(lock);
+        done = true;
+        ended.notify_all();
+    });
+    for (bool finished = false; !finished;) {
+        {
+            py::gil_scoped_release released;
+            std::unique_lock<std::mutex> held(lock);
+            finished = ended.wait_for(held, std::chrono::milliseconds(100), [&] { return done; });
+        }
+        if (!finished && PyErr_CheckSignals() != 0) {
+            // The pipeline stops at its next batch; what it found is dropped.
+            stop = true;
+            {
+                py::gil_scoped_release released;
+                engine.join();
+            }
+            throw py::error_already_set();
+        }
+    }
+    engine.join();
+    if (thrown) std::rethrow_exception(thrown);
+    report_captured(lines);
+
+    py::dict table;
+    std::vector<std::string> motif_names;
+    for (const motif& m : motifs) motif_names.push_back(m.id);
+    table["sequence"] = array_of(std::move(columns.sequence));
+    table["sequence_names"] = columns.sequence_names.all();
+    table["start"] = array_of(std::move(columns.start));
+    table["end"] = array_of(std::move(columns.end));
+    table["motif"] = array_of(std::move(columns.motif));
+    table["motif_names"] = motif_names;
+    table["score"] = array_of(std::move(columns.score));
+    table["strand"] = array_of(std::move(columns.minus));
+    table["p"] = array_of(std::move(columns.p));
+    table["matched"] = array_of(std::move(columns.matched));
+    table["matched_names"] = columns.windows.all();
+    return table;
+}
+
+}  // namespace
+
+void define_scan(py::module_& module) {
+    py::class_<sequence_source>(module, "SequenceSource")
+        .def(py::init<>())
+        .def_readwrite("kind", &sequence_source::kind)
+        .def_readwrite("path", &sequence_source::path)
+        .def_readwrite("names", &sequence_source::names)
+        .def_readwrite("sequences", &sequence_source::sequences)
+        .def_readwrite("regions", &sequence_source::regions)
+        .def_readwrite("chromosomes", &sequence_source::chromosomes)
+        .def_readwrite("starts", &sequence_source::starts)
+        .def_readwrite("ends", &sequence_source::ends);
+    module.def("scan", &scan, py::arg("motifs"), py::arg("source"), py::arg("by_score"), py::arg("value"), py::arg("threads"),
+               py::arg("strand"), py::arg("bg"));
+}
