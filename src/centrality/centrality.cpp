@@ -5,12 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+#include "statistics.h"
 
-long double log_gamma(long double x) {
-    int sign;  // lgammal's global sign would race between threads
-    return lgammal_r(x, &sign);
-}
+namespace {
 
 // Doubled distance of a site starting at `start` from the centre of a
 // window of `length`, for a motif `width` wide.
@@ -51,29 +48,6 @@ std::uint64_t starts_within(std::uint64_t starts, std::uint64_t half_width) {
     const std::int64_t lowest = std::max<std::int64_t>(0, (s - 1 - 2 * h + 1) / 2);  // ceil((S - 1 - 2h) / 2), clamped
     const std::int64_t highest = std::min<std::int64_t>(s - 1, (s - 1 + 2 * h) / 2);
     return highest < lowest ? 0 : static_cast<std::uint64_t>(highest - lowest + 1);
-}
-
-double log_binomial_upper_tail(std::uint64_t k, std::uint64_t n, double p) {
-    if (k == 0 || p >= 1) return 0;
-    if (k > n || p <= 0) return -INFINITY;
-    const auto N = static_cast<long double>(n), q = static_cast<long double>(p);
-    const long double first = log_gamma(N + 1) - log_gamma(k + 1.0L) - log_gamma(N - k + 1) + k * std::log(q) +
-                              (N - k) * std::log1p(-q);
-    // The terms rise to the mode, then fall: summed relative to the largest
-    // so far, until they no longer count.
-    long double scale = 0, sum = 1, term = 1;
-    for (std::uint64_t i = k; i < n; ++i) {
-        const auto x = static_cast<long double>(i);
-        term *= (N - x) / (x + 1) * q / (1 - q);
-        if (term > 1) {
-            scale += std::log(term);
-            sum /= term;
-            term = 1;
-        }
-        sum += term;
-        if (term < sum * 1e-20L) break;
-    }
-    return static_cast<double>(std::min(0.0L, first + scale + std::log(sum)));
 }
 
 centrality central_stretch(const std::vector<best_site>& best, std::uint64_t motifs_tested) {

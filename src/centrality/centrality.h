@@ -33,8 +33,6 @@ inline constexpr std::uint64_t stretch_step = 5;
 // of the window's centre.
 std::uint64_t starts_within(std::uint64_t starts, std::uint64_t half_width);
 
-// The natural log of P(X >= k) for X binomial of n trials of chance p.
-double log_binomial_upper_tail(std::uint64_t k, std::uint64_t n, double p);
 
 struct centrality {
     std::uint64_t sites = 0;       // windows with a best site

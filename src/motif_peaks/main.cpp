@@ -181,7 +181,8 @@ command_line parse_options(int argc, char** argv) {
         return line;
     }
     if (!line.html.empty()) usage_error(program, "--html goes with --summary (a run writes OUTDIR/index.html)");
-    if (line.scan.background != uniform_bases || !line.scan.background_file.empty() || line.scan.background_of_motifs)
+    const background_choice& bg = line.scan.background;
+    if (bg.frequencies != uniform_bases || !bg.file.empty() || bg.of_motifs || bg.counted)
         usage_error(program, "option --bg is not taken yet: new motifs are scored over the uniform background");
     if (line.scan.motif_files.empty()) {
         const std::string shipped = shipped_motifs_path();
@@ -375,8 +376,8 @@ int run(int argc, char** argv) {
     }
 
     working_on("scanning for the known motifs");
-    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan);
-    if (!write_file(program, out_path(line, "known.tsv"), enrichment_table(known, motifs, set.targets.size(), set.controls.size())))
+    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records);
+    if (!write_file(program, out_path(line, "known.tsv"), enrichment_table(known, motifs, counting::records)))
         return 1;
     steps.done("known motifs");
 
@@ -426,7 +427,7 @@ int run(int argc, char** argv) {
             at = end + 1;
         }
     }
-    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs)) ||
+    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs, uniform_bases)) ||
         !write_file(program, out_path(line, "new.tsv"), table))
         return 1;
     steps.done("named the new motifs");

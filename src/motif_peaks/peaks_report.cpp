@@ -122,7 +122,7 @@ std::string peaks_report(const peaks_results& r) {
         }
         page += "<tr id=\"known-" + xml_escaped(m.id) + "\"><td>" + std::to_string(row + 1) + "</td><td class=\"name\">" +
                 xml_escaped(m.id) + "</td><td>" + svg_image(logo_svg(m.scores, m.id), "logo of " + m.id, "logo") + "</td><td>" +
-                std::to_string(e.targets_with_site) + "</td><td>" + std::to_string(e.controls_with_site) + "</td><td>" +
+                std::to_string(e.in_targets) + "</td><td>" + std::to_string(e.in_controls) + "</td><td>" +
                 fixed(e.enrichment, 2) + "</td><td>" + general_of_log(e.log_p) + "</td><td>" + general_of_log(e.log_q) +
                 "</td><td class=\"name\">" + family + "</td></tr>\n";
     }

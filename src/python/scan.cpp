@@ -20,6 +20,7 @@
 #include "kernels.h"
 #include "region_options.h"
 #include "scan_input.h"
+#include "base_counts.h"
 #include "scan_options.h"
 #include "scan_regions.h"
 
@@ -203,26 +204,52 @@ bool feed(const sequence_source& source, std::size_t carry, pipeline& scans, con
     return scan_regions(program, source.path, merged_regions(genome, std::move(regions)), carry, scans, settings);
 }
 
-// The frequencies of bg="motif": the first MEME motif's background line.
-base_frequencies background_of(const std::string& bg, const std::vector<motif>& motifs) {
-    scan_options options;
-    static const std::vector<option> long_options = scan_long_options({});
-    const auto named = std::find_if(long_options.begin(), long_options.end(),
-                                    [](const option& o) { return o.name && std::strcmp(o.name, "bg") == 0; });
+// The frequencies of bg: given, a background file, the first MEME motif's
+// line ("motif"), or the bases of the sequences to scan ("auto").
+base_frequencies background_of(const std::string& bg, const std::vector<motif>& motifs, const sequence_source& source) {
+    background_choice choice;
     try {
         const captured_errors errors;
-        take_scan_option(program, "", named->val, bg.c_str(), options);
+        take_background_option(program, bg.c_str(), true, choice);
     } catch (const usage_failure& failure) {
         raise(PyExc_ValueError, std::string("bg") + (failure.what() + std::strlen("option --bg")));
     }
-    base_frequencies given = options.background;
-    if (!options.background_file.empty()) {
-        check_readable(options.background_file);
-        std::string error, warning;
-        if (!read_background_file(options.background_file, given, error, warning)) raise(PyExc_ValueError, error);
-        if (!warning.empty()) report_captured({"warning: " + warning});
+    if (!choice.file.empty()) check_readable(choice.file);
+    base_frequencies given = uniform_bases;
+    std::vector<std::string> lines;
+    {
+        captured_errors errors;
+        bool ok = true;
+        if (choice.counted) {
+            base_counts counts;
+            if (source.kind == "fasta") {
+                ok = count_fasta_bases(program, source.path, counts);
+            } else if (source.kind == "text") {
+                // Bases of the records, not of their header lines.
+                for (std::size_t from = 0; from < source.path.size();) {
+                    std::size_t end = source.path.find('\n', from);
+                    if (end == std::string::npos) end = source.path.size();
+                    if (source.path[from] != '>') counts.add(source.path.data() + from, end - from);
+                    from = end + 1;
+                }
+            } else if (source.kind == "records") {
+                for (const std::string& sequence : source.sequences) counts.add(sequence.data(), sequence.size());
+            } else {
+                errors.lines.push_back("bg: auto counts FASTA files and sequences given in memory, not regions of a genome");
+                ok = false;
+            }
+            std::string error;
+            if (ok && !frequencies_of_counts(counts, choice.frequencies, error)) {
+                errors.lines.push_back("bg auto: " + error);
+                ok = false;
+            }
+        }
+        if (ok) ok = chosen_background(program, choice, given);
+        lines = errors.lines;
+        if (!ok && lines.empty()) lines.push_back("bg: the background could not be read");
     }
-    if (options.background_of_motifs) {
+    if (!lines.empty()) report_captured(lines);
+    if (choice.of_motifs) {
         const auto first = std::find_if(motifs.begin(), motifs.end(),
                                         [](const motif& m) { return m.format == motif_format::meme && m.background; });
         if (first != motifs.end()) given = *first->background;
@@ -246,7 +273,7 @@ py::dict scan(std::vector<motif> motifs, const sequence_source& source, bool by_
         check_readable(source.path);
         if (!source.regions.empty()) check_readable(source.regions);
     }
-    threshold wanted{by_score, value, background_of_strands(background_of(bg, motifs), settings)};
+    threshold wanted{by_score, value, background_of_strands(background_of(bg, motifs, source), settings)};
     for (motif& m : motifs) {
         if (m.scores.empty() || m.scores.size() > max_scan_width)
             raise(PyExc_ValueError, m.id + ": " + std::to_string(m.scores.size()) + " positions, not 1 to " +
