@@ -154,7 +154,7 @@ TEST(Logo, RendersWithEachStackAsTallAsItsInformation) {
     }
 }
 
-// The README shows the logos in examples/: they must be what the programs make now.
+// The README and the guides in doc/ show the logos in examples/: they must be what the programs make now.
 TEST(LogoRun, TheShippedExampleLogoIsCurrent) {
     scratch_dir dir;
     write_file(dir / "tata_box.sites.matrix", tata_matrix_text());
