@@ -181,9 +181,6 @@ command_line parse_options(int argc, char** argv) {
         return line;
     }
     if (!line.html.empty()) usage_error(program, "--html goes with --summary (a run writes OUTDIR/index.html)");
-    const background_choice& bg = line.scan.background;
-    if (bg.frequencies != uniform_bases || !bg.file.empty() || bg.of_motifs || bg.counted)
-        usage_error(program, "option --bg is not taken yet: new motifs are scored over the uniform background");
     if (line.scan.motif_files.empty()) {
         const std::string shipped = shipped_motifs_path();
         if (shipped.empty())
@@ -348,10 +345,16 @@ motif motif_of(const found_motif& m, std::size_t rank) {
 
 std::string out_path(const command_line& line, const char* name) { return (std::filesystem::path(line.out) / name).string(); }
 
+// The tables say a background only where it is not the default, as
+// motif_enrich's and motif_discover's do.
+std::string background_comment(const base_frequencies& background) {
+    return background == uniform_bases ? "" : "# background: " + background_text(background) + "\n";
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
-    const command_line line = parse_options(argc, argv);
+    command_line line = parse_options(argc, argv);
     if (line.summary) return write_summary(program, line.summarised, line.html);
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
@@ -359,15 +362,26 @@ int run(int argc, char** argv) {
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
-    working_on("reading the motifs");
-    if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
-    warn_unreachable(program, matrices, line.scan.wanted);
-    steps.done("read " + std::to_string(motifs.size()) + " known motifs");
+    const auto read_motifs = [&] {
+        working_on("reading the motifs");
+        if (!load_scan_motifs(program, line.scan, motifs, matrices)) return false;
+        warn_unreachable(program, matrices, line.scan.wanted);
+        steps.done("read " + std::to_string(motifs.size()) + " known motifs");
+        return true;
+    };
+    // --bg auto scores the known motifs over the bases of targets and
+    // controls, as motif_enrich does: they are read first.
+    const bool counted = line.scan.background.counted;
+    if (!counted && !read_motifs()) return 1;
 
     working_on("reading the targets and drawing the controls");
     peak_set set;
     if (!read_peak_set(line, set)) return 1;
     steps.done("read " + std::to_string(set.targets.size()) + " targets and drew " + std::to_string(set.controls.size()) + " controls");
+    if (counted && (!counted_background(program, {&set.targets, &set.controls}, line.scan.background.frequencies) || !read_motifs()))
+        return 1;
+    // What the known motifs are scored against, on the strands scanned.
+    const base_frequencies known_background = matrices.front().grid.background;
     std::error_code failed;
     std::filesystem::create_directories(line.out, failed);
     if (failed) {
@@ -377,7 +391,8 @@ int run(int argc, char** argv) {
 
     working_on("scanning for the known motifs");
     const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records);
-    if (!write_file(program, out_path(line, "known.tsv"), enrichment_table(known, motifs, counting::records)))
+    if (!write_file(program, out_path(line, "known.tsv"),
+                    background_comment(known_background) + enrichment_table(known, motifs, counting::records)))
         return 1;
     steps.done("known motifs");
 
@@ -389,9 +404,18 @@ int run(int argc, char** argv) {
         print_error(program, "warning: " + std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
                                  " controls shorter than " + std::to_string(line.discovery.min_width) +
                                  " positions left out of the search for new motifs");
+    const bool searched = !records.targets.empty() && !records.controls.empty();
+    // The search's background is that of both strands, as motif_discover's:
+    // averaging the known motifs' with its complement undoes any choice of
+    // strand. --bg auto counts the records searched, as motif_discover does.
+    base_frequencies search_background = known_background;
+    if (counted && searched && (short_targets || short_controls) &&
+        !counted_background(program, {&records.targets, &records.controls}, search_background))
+        return 1;
+    discover_settings search = line.discovery;
+    search.background = background_as_written(background_of_strands(search_background, scan_settings{}));
     discovery found;
-    if (!records.targets.empty() && !records.controls.empty())
-        found = discover_motifs(records, line.discovery, [](const found_motif&, std::size_t) {});
+    if (searched) found = discover_motifs(records, search, [](const found_motif&, std::size_t) {});
     steps.done("found " + std::to_string(found.motifs.size()) + " new motifs");
 
     working_on("naming the new motifs");
@@ -414,7 +438,7 @@ int run(int argc, char** argv) {
     {
         const std::string plain = discovery_table(found, &names);
         std::size_t at = plain.find('\n') + 1;
-        table = plain.substr(0, at - 1) + "\tenriched_known_matches\n";
+        table = background_comment(search.background) + plain.substr(0, at - 1) + "\tenriched_known_matches\n";
         for (std::size_t i = 0; i < found.motifs.size(); ++i) {
             std::string ids;
             for (const motif_match& m : names.matches[i])
@@ -427,7 +451,7 @@ int run(int argc, char** argv) {
             at = end + 1;
         }
     }
-    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs, uniform_bases)) ||
+    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs, search.background)) ||
         !write_file(program, out_path(line, "new.tsv"), table))
         return 1;
     steps.done("named the new motifs");
@@ -440,7 +464,9 @@ int run(int argc, char** argv) {
     for (std::size_t r = 0; r < shown; ++r) top.push_back(known[r].motif);
     std::vector<scan_matrix> chosen;
     threshold wanted = line.scan.wanted;
-    wanted.background = background_of_strands(uniform_bases, scan);
+    // The new motifs' p-values under the background their scores are
+    // against, as motif_scan --bg motif reads new.meme.
+    wanted.background = background_of_strands(search.background, scan);
     for (const motif& q : queries) chosen.push_back(prepare_matrix(q, wanted));
     for (const std::size_t m : top) chosen.push_back(matrices[m]);
     std::vector<sequence_record> target_windows, control_windows;
@@ -514,8 +540,16 @@ int run(int argc, char** argv) {
     working_on("writing the report");
     std::string command;
     for (const std::string& word : line.words) command += (command.empty() ? "" : " ") + word;
+    // The background as --bg resolved it (the counts of --bg auto, a file's
+    // line), said only where it is not the uniform one, like the tables.
+    std::string background;
+    if (known_background != uniform_bases || search.background != uniform_bases) {
+        const std::string known_text = background_text(known_background), search_text = background_text(search.background);
+        background = known_text == search_text ? known_text : "known motifs " + known_text + ", new motifs " + search_text;
+    }
     if (!write_file(program, out_path(line, "command.txt"),
-                    command + "\n" + program + " " + MOTIF_VERSION + "\nseed " + std::to_string(line.discovery.seed) + "\n"))
+                    command + "\n" + program + " " + MOTIF_VERSION + "\nseed " + std::to_string(line.discovery.seed) + "\n" +
+                        (background.empty() ? "" : "background " + background + "\n")))
         return 1;
     peaks_results results;
     const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.discovery.seed) + ")";
@@ -543,6 +577,7 @@ int run(int argc, char** argv) {
     std::snprintf(limits, sizeof limits, "widths %zu to %zu, at most %zu motifs, E-value at most %g: %zu found",
                   line.discovery.min_width, line.discovery.max_width, line.discovery.motifs, line.discovery.evalue, found.motifs.size());
     results.settings.push_back({"new motifs", limits});
+    if (!background.empty()) results.settings.push_back({"background", background});
     char threshold_text[64];
     std::snprintf(threshold_text, sizeof threshold_text, "%s %g", line.scan.wanted.by_score ? "score at least" : "p-value at most",
                   line.scan.wanted.value);
