@@ -15,6 +15,7 @@
 
 #include "centrality.h"
 #include "comparing.h"
+#include "control_options.h"
 #include "controls.h"
 #include "discover.h"
 #include "discovery_report.h"
@@ -26,6 +27,7 @@
 #include "report.h"
 #include "scan_input.h"
 #include "scan_options.h"
+#include "search_options.h"
 #include "shipped_motifs.h"
 #include "sites.h"
 #include "summary.h"
@@ -34,8 +36,6 @@
 namespace {
 
 const char* const program = "motif_peaks";
-
-constexpr std::uint64_t max_shuffles = 1000, max_motifs = 100;
 
 // A known motif of q at most this is enriched here: a new motif that
 // matches it (q at most this too) says so.
@@ -59,18 +59,8 @@ const std::string usage = std::string(
                               "Options:\n"
                               "  -o, --out DIR         the folder of the results\n") +
                           scan_options_help + region_options_help +
-                          "                        (default for motif_peaks: 200)\n" + control_regions_help +
-                          "      --background B    with --regions, the controls: gc (default), random\n"
-                          "                        regions of the genome matched to each target's length\n"
-                          "                        and GC content, or shuffle, the targets shuffled\n"
-                          "      --shuffles K      controls for each target (default 1, at most 1000)\n"
-                          "      --seed N          seed of the controls and of the records held out\n"
-                          "                        (default 1)\n"
-                          "      --nmotifs N       find at most N new motifs (default 10; at most 100)\n"
-                          "      --minw N          the least width of a new motif (default 8; 3 to 30)\n"
-                          "      --maxw N          the greatest width (default 15; 3 to 30)\n"
-                          "      --evalue E        stop at the first new motif of E-value above E\n"
-                          "                        (default 0.05)\n"
+                          "                        (default for motif_peaks: 200)\n" + control_regions_help + control_options_help +
+                          search_options_help +
                           "      --top N           centrality and sites of the first N known motifs\n"
                           "                        (default 25)\n"
                           "      --central-width W windows of W bases centred on each summit, or on the\n"
@@ -83,10 +73,9 @@ struct command_line {
     scan_options scan;
     region_options regions;
     discover_settings discovery;
-    background controls_from = background::gc;
-    bool background_given = false, shuffles_given = false;
+    control_options drawn;
     std::string out, targets, controls;
-    std::uint64_t shuffles = 1, top = 25, central_width = 500;
+    std::uint64_t top = 25, central_width = 500;
     std::vector<std::string> words;  // the command line as given
     bool summary = false;
     std::string html;
@@ -94,21 +83,13 @@ struct command_line {
 };
 
 command_line parse_options(int argc, char** argv) {
-    enum {
-        out_option = scan_long_option_base, background_option, shuffles_option, seed_option, nmotifs_option, minw_option,
-        maxw_option, evalue_option, top_option, central_width_option, summary_option, html_option
-    };
+    enum { out_option = scan_long_option_base, top_option, central_width_option, summary_option, html_option };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
+        for (const std::vector<option>& shared : {control_long_options(), search_long_options()})
+            more.insert(more.end(), shared.begin(), shared.end());
         more.insert(more.end(), {control_regions_long_option(),
                                  {"out", required_argument, nullptr, out_option},
-                                 {"background", required_argument, nullptr, background_option},
-                                 {"shuffles", required_argument, nullptr, shuffles_option},
-                                 {"seed", required_argument, nullptr, seed_option},
-                                 {"nmotifs", required_argument, nullptr, nmotifs_option},
-                                 {"minw", required_argument, nullptr, minw_option},
-                                 {"maxw", required_argument, nullptr, maxw_option},
-                                 {"evalue", required_argument, nullptr, evalue_option},
                                  {"top", required_argument, nullptr, top_option},
                                  {"central-width", required_argument, nullptr, central_width_option},
                                  {"summary", no_argument, nullptr, summary_option},
@@ -126,35 +107,13 @@ command_line parse_options(int argc, char** argv) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
         if (take_control_regions_option(program, c, optarg, line.regions)) continue;
+        if (take_control_option(program, c, optarg, line.drawn)) continue;
+        if (take_search_option(program, c, optarg, line.discovery)) continue;
         switch (c) {
         case 'o':
         case out_option:
             line.out = optarg;
             if (line.out.empty()) usage_error(program, "option -o: the folder name is empty");
-            break;
-        case background_option:
-            line.background_given = true;
-            line.controls_from = background_of_option(program, optarg);
-            break;
-        case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
-            line.shuffles_given = true;
-            break;
-        case seed_option:
-            line.discovery.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
-            break;
-        case nmotifs_option:
-            line.discovery.motifs = whole_option(program, "--nmotifs", optarg, 1, max_motifs);
-            break;
-        case minw_option:
-            line.discovery.min_width = whole_option(program, "--minw", optarg, 3, max_discover_width);
-            break;
-        case maxw_option:
-            line.discovery.max_width = whole_option(program, "--maxw", optarg, 3, max_discover_width);
-            break;
-        case evalue_option:
-            line.discovery.evalue = number_option(program, "--evalue", optarg);
-            if (!(line.discovery.evalue > 0)) usage_error(program, std::string("option --evalue: '") + optarg + "' is not above 0");
             break;
         case top_option:
             line.top = whole_option(program, "--top", optarg, 0, 100000);
@@ -191,12 +150,11 @@ command_line parse_options(int argc, char** argv) {
     check_scan_options(program, line.scan);
     line.discovery.threads = line.scan.settings.threads;
     line.discovery.shuffle_kmer = 2;  // the controls' shuffles are motif_enrich's
-    if (line.discovery.min_width > line.discovery.max_width)
-        usage_error(program, "--minw " + std::to_string(line.discovery.min_width) + " is above --maxw " +
-                                 std::to_string(line.discovery.max_width));
+    line.discovery.seed = line.drawn.seed;  // it picks the records held out too
+    check_search_options(program, line.discovery);
     const bool summits_given = line.regions.summits >= 0;
     if (!summits_given) line.regions.summits = 0;
-    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
+    check_region_targets(program, line.regions, line.drawn, argc - optind);
     if (!line.regions.regions.empty() && !summits_given) line.regions.summits = 200;
     if (line.out.empty()) usage_error(program, "no output folder given (-o OUTDIR)");
     if (line.regions.regions.empty()) {
@@ -307,7 +265,7 @@ void copy_into_union(const genome_file& genome, const std::vector<genome_region>
 bool read_peak_set(const command_line& line, peak_set& set) {
     if (!line.regions.regions.empty()) {
         region_records records;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.discovery.seed, 2, line.scan.settings.threads, true};
+        const control_drawing drawing{line.drawn.kind, line.drawn.shuffles, line.drawn.seed, 2, line.scan.settings.threads, true};
         if (!read_region_records(program, line.regions, drawing, records)) return false;
         set.targets = std::move(records.targets);
         set.controls = std::move(records.controls);
@@ -320,8 +278,8 @@ bool read_peak_set(const command_line& line, peak_set& set) {
         if (!line.controls.empty()) {
             if (!read_fasta_records(program, line.controls, set.controls)) return false;
         } else {
-            set.controls = shuffled_controls(set.targets, line.shuffles, line.discovery.seed, line.scan.settings.threads);
-            for (std::size_t i = 0; i < set.controls.size(); ++i) set.control_target.push_back(i / line.shuffles);
+            set.controls = shuffled_controls(set.targets, line.drawn.shuffles, line.drawn.seed, line.scan.settings.threads);
+            for (std::size_t i = 0; i < set.controls.size(); ++i) set.control_target.push_back(i / line.drawn.shuffles);
         }
     }
     if (set.controls.empty()) {
@@ -552,14 +510,14 @@ int run(int argc, char** argv) {
                         (background.empty() ? "" : "background " + background + "\n")))
         return 1;
     peaks_results results;
-    const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.discovery.seed) + ")";
+    const std::string per_target = std::to_string(line.drawn.shuffles) + " per target (seed " + std::to_string(line.drawn.seed) + ")";
     if (!line.regions.regions.empty()) {
         results.settings.push_back({"targets", line.regions.regions + " of " + line.regions.genome + ", " +
                                                    std::to_string(line.regions.summits) + " bases around each summit: " +
                                                    std::to_string(set.targets.size()) + " regions"});
         results.settings.push_back(
             {"controls", (!line.regions.control_regions.empty() ? line.regions.control_regions
-                          : line.controls_from == background::gc ? "random regions of the genome of each target's length and GC content, " + per_target
+                          : line.drawn.kind == background::gc ? "random regions of the genome of each target's length and GC content, " + per_target
                                                                  : "the targets shuffled, dinucleotides kept, " + per_target) +
                              ": " + std::to_string(set.controls.size()) + " records"});
     } else {
