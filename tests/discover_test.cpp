@@ -10,6 +10,8 @@
 // motifs read back under the background line written; and every error path.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
@@ -19,6 +21,7 @@
 #include "helpers.h"
 #include "motif.h"
 #include "discovery_report.h"
+#include "figures.h"
 #include "scanning.h"
 #include "sites.h"
 #include "report_page.h"
@@ -412,6 +415,19 @@ TEST(DiscoverResults, WrittenMotifsReadBackToTheScoresJudged) {
     read.clear();
     ASSERT_TRUE(read_motif_file(dir / "found.meme", how, read, error)) << error;
     EXPECT_EQ(read[0].scores, motifs[0].scores);
+}
+
+// Past the range of doubles, figures are printed from their logs as %.3g
+// prints them within it: checked where both can be, then deeper.
+TEST(DiscoverResults, FiguresFromTheirLogsAsWithinTheRangeOfDoubles) {
+    char plain[48];
+    for (double log10_value = -299.9; log10_value > -307.5; log10_value -= 0.00937) {
+        const double log_value = log10_value * std::log(10.0);
+        std::snprintf(plain, sizeof plain, "%.3g", std::exp(log_value));
+        ASSERT_EQ(general_of_log(log_value), plain) << log10_value;
+    }
+    EXPECT_EQ(general_of_log(std::log(3.4) - 412 * std::log(10.0)), "3.4e-412");
+    EXPECT_EQ(general_of_log((-400 - 1e-7) * std::log(10.0)), "1e-400");  // 9.99999977e-401 rounded up
 }
 
 TEST_F(DiscoverRun, ErrorsAndUsage) {

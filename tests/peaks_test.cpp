@@ -28,23 +28,26 @@ TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
         const char* name;
         std::vector<std::string> inputs, motifs;
         std::vector<std::string> defaults;  // motif_peaks' own, spelled out for the others
+        std::vector<std::string> alike;     // given to every program
     } cases[] = {
         {"regions of a genome, a few known motifs",
          {"--regions", examples + "/peaks.narrowPeak", "--genome", examples + "/genome.fa.gz"},
          {"-m", jaspar, "--motif", "MA0139.1", "--motif", "MA2026.1", "--motif", "MA0099.3", "--motif", "MA1138.1", "--motif",
           "MA0060.3", "--motif", "MA0108.2"},
-         {"--summits", "200"}},
+         {"--summits", "200"}, {}},
         {"FASTA", {examples + "/peaks.fa"}, {"-m", jaspar, "--motif", "MA0099.3", "--motif", "MA0139.1", "--motif", "MA1142.1",
-         "--motif", "MA0060.3", "--motif", "MA0108.2", "--motif", "MA0004.1"}, {}},
+         "--motif", "MA0060.3", "--motif", "MA0108.2", "--motif", "MA0004.1"}, {}, {}},
+        {"FASTA under another background", {examples + "/peaks.fa"}, {"-m", jaspar, "--motif", "MA0099.3", "--motif", "MA0139.1",
+         "--motif", "MA1142.1", "--motif", "MA0060.3", "--motif", "MA0108.2"}, {}, {"--bg", "0.3,0.2,0.2,0.3"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_dir dir;
-        const command_result run =
-            run_command(joined(joined({peaks, "-o", dir / "out", "-j", "2", "--top", "5", "--nmotifs", "1"}, c.motifs), c.inputs));
+        const std::vector<std::string> given = joined(c.motifs, joined(c.alike, c.inputs));
+        const command_result run = run_command(joined({peaks, "-o", dir / "out", "-j", "2", "--top", "5", "--nmotifs", "1"}, given));
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err.find("error"), std::string::npos) << run.err;
-        const std::vector<std::string> inputs = joined(c.inputs, c.defaults);
+        const std::vector<std::string> inputs = joined(c.alike, joined(c.inputs, c.defaults));
         const command_result known = run_command(joined(joined({enrich}, c.motifs), inputs));
         EXPECT_EQ(read_file(dir / "out/known.tsv"), known.out);
         const command_result found = run_command(joined({discover, "--shuffle-kmer", "2", "--nmotifs", "1"}, inputs));
@@ -70,14 +73,18 @@ TEST(MotifPeaks, EachFileIsWhatItsProgramWritesTheSameForAnyThreads) {
         std::size_t new_motifs = 0;
         for (std::size_t at = found.out.find("\nMOTIF "); at != std::string::npos; at = found.out.find("\nMOTIF ", at + 1)) ++new_motifs;
         EXPECT_EQ(listed, new_motifs + 5);
+        // The summary reads the table whatever line says its background.
+        const command_result summary = run_command({peaks, "--summary", dir / "out"});
+        EXPECT_EQ(summary.status, 0) << summary.err;
+        const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+        EXPECT_EQ(lines(summary.out), lines(known.out) - (known.out.rfind("# background: ", 0) == 0)) << summary.out;
         EXPECT_EQ(read_file(dir / "out/sites.bed"), run_command(joined(scanned, inputs)).out);
         const std::string page = read_file(dir / "out/index.html");
         for (const char* section : {"id=\"inputs\"", "id=\"known\"", "id=\"new\"", "id=\"centrality\"", "<svg"})
             EXPECT_NE(page.find(section), std::string::npos) << section;
         for (const char* outside : {"src=\"http", "href=\"http", "url(", "<script", "<link"})
             EXPECT_EQ(page.find(outside), std::string::npos) << outside;
-        ASSERT_EQ(run_command(joined(joined({peaks, "-o", dir / "one", "-j", "1", "--top", "5", "--nmotifs", "1"}, c.motifs), c.inputs)).status,
-                  0);
+        ASSERT_EQ(run_command(joined({peaks, "-o", dir / "one", "-j", "1", "--top", "5", "--nmotifs", "1"}, given)).status, 0);
         for (const char* file : {"known.tsv", "new.meme", "new.tsv", "centrality.tsv", "sites.bed", "controls.bed", "index.html"})
             EXPECT_EQ(read_file(dir / "one/" + file), read_file(dir / "out/" + file)) << file;
     }
@@ -99,7 +106,7 @@ TEST(MotifPeaks, UsageErrors) {
         {"-o", "out"},
         {"-o", "out", "--regions", bed},
         {"-o", "out", "--regions", bed, "--genome", genome, "--control-regions", bed + "2", "--shuffles", "2"},
-        {"-o", "out", "--bg", "0.3,0.2,0.2,0.3", examples + "/peaks.fa"},
+        {"-o", "out", "--minw", "9", "--maxw", "8", examples + "/peaks.fa"},
         {"-o", "out", "--central-width", "0", examples + "/peaks.fa"},
         {"--summary"},
         {"--summary", "-o", "out", "results"},

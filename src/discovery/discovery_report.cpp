@@ -2,30 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
+#include "figures.h"
 #include "html.h"
 #include "logo.h"
 
 namespace {
-
-// %.3g of a value given by its natural log, also below the range of
-// doubles: "3.4e-412".
-std::string general_of_log(double log_value) {
-    char text[48];
-    const double log10_value = log_value / std::log(10.0);
-    if (log10_value > -300) {
-        std::snprintf(text, sizeof text, "%.3g", std::exp(log_value));
-        return text;
-    }
-    double exponent = std::floor(log10_value);
-    std::snprintf(text, sizeof text, "%.3g", std::pow(10.0, log10_value - exponent));
-    if (std::strtod(text, nullptr) >= 10) {  // 9.999 rounded up
-        exponent += 1;
-        std::snprintf(text, sizeof text, "%.3g", std::pow(10.0, log10_value - exponent));
-    }
-    return text + std::string("e-") + std::to_string(static_cast<long>(-exponent));
-}
 
 std::string fixed(double value, int decimals) {
     char text[32];

@@ -23,27 +23,20 @@ bool take_control_regions_option(const char* program, int c, const char* value, 
     return true;
 }
 
-void check_region_targets(const char* program, const region_options& options, bool background_given, int files,
-                          bool shuffles_given) {
+void check_region_targets(const char* program, const region_options& options, const control_options& controls, int files) {
     if (options.regions.empty()) {
-        if (!options.genome.empty() || options.summits > 0 || options.skip_missing || background_given ||
+        if (!options.genome.empty() || options.summits > 0 || options.skip_missing || controls.kind_given ||
             !options.control_regions.empty())
             usage_error(program, "--genome, --summits, --skip-missing, --background and --control-regions go with --regions");
         return;
     }
-    if (!options.control_regions.empty() && (background_given || shuffles_given))
+    if (!options.control_regions.empty() && (controls.kind_given || controls.shuffles_given))
         usage_error(program, "--control-regions are the controls: --background and --shuffles draw others");
     if (!options.control_regions.empty() && options.control_regions == options.regions)
         usage_error(program, "--control-regions and --regions are the same file");
     if (options.genome.empty()) usage_error(program, "--regions needs --genome");
     if (options.genome == "-") usage_error(program, "the genome cannot be read from standard input: it needs its index");
     if (files > 0) usage_error(program, "with --regions, the targets come from the genome, not from sequence files");
-}
-
-background background_of_option(const char* program, const char* value) {
-    if (std::string(value) == "gc") return background::gc;
-    if (std::string(value) != "shuffle") usage_error(program, std::string("option --background: '") + value + "' is not gc or shuffle");
-    return background::shuffle;
 }
 
 namespace {

@@ -7,13 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "control_options.h"
 #include "region_options.h"
 #include "scan_input.h"
-
-enum class background { gc, shuffle };
-
-// The value of --background: gc or shuffle, or a usage error.
-background background_of_option(const char* program, const char* value);
 
 struct region_records {
     std::vector<sequence_record> targets, controls;  // named chrom:start-end (shuffles: NAME_shuffleK)
@@ -51,5 +47,4 @@ bool read_region_records(const char* program, const region_options& options, con
 // --genome and no sequence files (`files` given), and --background and the
 // other region options go with --regions; --control-regions takes the place
 // of --background and --shuffles. Usage errors end the program.
-void check_region_targets(const char* program, const region_options& options, bool background_given, int files,
-                          bool shuffles_given = false);
+void check_region_targets(const char* program, const region_options& options, const control_options& controls, int files);

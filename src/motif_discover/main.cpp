@@ -13,23 +13,21 @@
 #include <vector>
 
 #include "comparing.h"
+#include "control_options.h"
 #include "controls.h"
 #include "discover.h"
 #include "region_records.h"
 #include "report.h"
 #include "discovery_report.h"
 #include "scan_options.h"
+#include "search_options.h"
 #include "write_all.h"
 
 namespace {
 
 const char* const program = "motif_discover";
 
-// More controls than this per target sharpen nothing but take memory; more
-// motifs than this are mostly each other's echoes.
-constexpr std::uint64_t max_shuffles = 1000, max_motifs = 100;
-
-const char* const usage =
+const std::string usage = std::string(
     "Usage: motif_discover [options] TARGETS.fa [CONTROL.fa]\n"
     "       motif_discover [options] --regions PEAKS --genome GENOME.fa\n"
     "\n"
@@ -44,36 +42,15 @@ const char* const usage =
     "target's length and GC content. The motifs go to standard output in\n"
     "MEME's text format.\n"
     "\n"
-    "Options:\n"
-    "      --minw N          the least width of a motif (default 8; 3 to 30)\n"
-    "      --maxw N          the greatest width (default 15; 3 to 30)\n"
-    "      --nmotifs N       find at most N motifs (default 10; at most 100)\n"
-    "      --evalue E        stop at the first motif whose held-out E-value (p\n"
-    "                        times the motifs tried) is above E (default 0.05)\n"
-    "      --regions FILE    the targets are these regions of the genome: BED\n"
-    "                        (3 columns or more) or narrowPeak, plain or gzip\n"
-    "      --genome FASTA    the genome, plain or bgzip, indexed as samtools faidx\n"
-    "                        indexes it (a missing index is built beside it)\n"
-    "      --summits W       W bases centred on each region's summit (narrowPeak\n"
-    "                        column 10), or on its middle where there is none\n"
-    "      --skip-missing    leave out regions not within the genome, with a\n"
-    "                        warning, instead of failing\n"
-    "      --background B    with --regions, the controls: gc (default), random\n"
-    "                        regions of the genome matched to each target's length\n"
-    "                        and GC content, or shuffle, the targets shuffled\n"
-    "      --control-regions FILE  with --regions, the controls are these regions\n"
-    "                        of the same genome (BED or narrowPeak), --summits\n"
-    "                        applied alike, instead of regions drawn at random\n"
+    "Options:\n") +
+    search_options_help + region_options_help + control_regions_help + control_options_help +
     "      --bg BG           base frequencies of sequence without sites, for the\n"
     "                        matrices' scores and p-values, and written in the\n"
     "                        output: uniform (default), A,C,G,T as four numbers,\n"
     "                        a file of MEME's background format, or auto (the base\n"
     "                        counts of targets and controls, both strands)\n"
-    "      --shuffles K      controls for each target (default 1; at most 1000)\n"
     "      --shuffle-kmer K  keep each target's counts of 3-mers (default) or 2-mers\n"
     "                        in its shuffles (2: those of motif_enrich)\n"
-    "      --seed N          seed of the controls and of the records held out\n"
-    "                        (default 1)\n"
     "      --control-out FILE  write the controls used to FILE: FASTA, or BED of\n"
     "                        the regions drawn with --background gc\n"
     "      --held-out PREFIX write the records judged on to PREFIX_targets.fa and\n"
@@ -92,12 +69,11 @@ const char* const usage =
 struct command_line {
     discover_settings settings;
     region_options regions;
-    background controls_from = background::gc;
-    bool background_given = false, shuffles_given = false;
+    control_options drawn;
     background_choice bg;
     std::string targets, controls, control_out, held_out, tsv, html;
     std::vector<std::string> databases;
-    std::uint64_t shuffles = 1, kmer = 3;
+    std::uint64_t kmer = 3;
 };
 
 // Where --held-out writes the records of one kind: '-' takes both.
@@ -107,32 +83,26 @@ std::string held_out_path(const command_line& line, const char* kind) {
 
 command_line parse_options(int argc, char** argv) {
     enum {
-        version_option = 1000, minw_option, maxw_option, nmotifs_option, evalue_option, shuffles_option, seed_option,
-        control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option, background_option,
+        version_option = 1000, control_out_option, held_out_option, tsv_option, compare_option, html_option, kmer_option,
         null_searches_option, bg_option
     };
     static const std::vector<option> long_options = [] {
         std::vector<option> all = region_long_options();
+        for (const std::vector<option>& more : {search_long_options(), control_long_options()})
+            all.insert(all.end(), more.begin(), more.end());
         all.insert(all.end(), {control_regions_long_option(),
-                               {"minw", required_argument, nullptr, minw_option},
-                                          {"maxw", required_argument, nullptr, maxw_option},
-                                          {"nmotifs", required_argument, nullptr, nmotifs_option},
-                                          {"evalue", required_argument, nullptr, evalue_option},
-                                          {"shuffles", required_argument, nullptr, shuffles_option},
-                                          {"shuffle-kmer", required_argument, nullptr, kmer_option},
-                                          {"seed", required_argument, nullptr, seed_option},
-                                          {"control-out", required_argument, nullptr, control_out_option},
-                                          {"held-out", required_argument, nullptr, held_out_option},
-                                          {"null-searches", required_argument, nullptr, null_searches_option},
-                                          {"tsv", required_argument, nullptr, tsv_option},
-                                          {"compare", required_argument, nullptr, compare_option},
-                                          {"html", required_argument, nullptr, html_option},
-                                          {"threads", required_argument, nullptr, 'j'},
-                                          {"help", no_argument, nullptr, 'h'},
-                                          {"version", no_argument, nullptr, version_option},
-                                          {"background", required_argument, nullptr, background_option},
-                                          {"bg", required_argument, nullptr, bg_option},
-                                          {nullptr, 0, nullptr, 0}});
+                               {"shuffle-kmer", required_argument, nullptr, kmer_option},
+                               {"control-out", required_argument, nullptr, control_out_option},
+                               {"held-out", required_argument, nullptr, held_out_option},
+                               {"null-searches", required_argument, nullptr, null_searches_option},
+                               {"tsv", required_argument, nullptr, tsv_option},
+                               {"compare", required_argument, nullptr, compare_option},
+                               {"html", required_argument, nullptr, html_option},
+                               {"threads", required_argument, nullptr, 'j'},
+                               {"help", no_argument, nullptr, 'h'},
+                               {"version", no_argument, nullptr, version_option},
+                               {"bg", required_argument, nullptr, bg_option},
+                               {nullptr, 0, nullptr, 0}});
         return all;
     }();
     command_line line;
@@ -148,38 +118,16 @@ command_line parse_options(int argc, char** argv) {
         refuse_repeat(program, c, long_options.data(), {compare_option}, seen);
         if (take_region_option(program, c, optarg, line.regions)) continue;
         if (take_control_regions_option(program, c, optarg, line.regions)) continue;
+        if (take_search_option(program, c, optarg, line.settings)) continue;
+        if (take_control_option(program, c, optarg, line.drawn)) continue;
         switch (c) {
-        case background_option:
-            line.background_given = true;
-            line.controls_from = background_of_option(program, optarg);
-            break;
         case bg_option:
             take_background_option(program, optarg, false, line.bg);
-            break;
-        case minw_option:
-            line.settings.min_width = whole_option(program, "--minw", optarg, 3, max_discover_width);
-            break;
-        case maxw_option:
-            line.settings.max_width = whole_option(program, "--maxw", optarg, 3, max_discover_width);
-            break;
-        case nmotifs_option:
-            line.settings.motifs = whole_option(program, "--nmotifs", optarg, 1, max_motifs);
-            break;
-        case evalue_option:
-            line.settings.evalue = number_option(program, "--evalue", optarg);
-            if (!(line.settings.evalue > 0)) usage_error(program, std::string("option --evalue: '") + optarg + "' is not above 0");
-            break;
-        case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
-            line.shuffles_given = true;
             break;
         case kmer_option:
             line.kmer = whole_option(program, "--shuffle-kmer", optarg, 2, UINT64_MAX);
             if (line.kmer > 3) usage_error(program, std::string("option --shuffle-kmer: '") + optarg + "' is not 2 or 3");
             line.settings.shuffle_kmer = line.kmer;
-            break;
-        case seed_option:
-            line.settings.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
             break;
         case control_out_option:
             file_name("--control-out", line.control_out);
@@ -215,10 +163,9 @@ command_line parse_options(int argc, char** argv) {
             option_error(program, c, argv);
         }
     }
-    if (line.settings.min_width > line.settings.max_width)
-        usage_error(program, "--minw " + std::to_string(line.settings.min_width) + " is above --maxw " +
-                                 std::to_string(line.settings.max_width));
-    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
+    check_search_options(program, line.settings);
+    line.settings.seed = line.drawn.seed;  // it picks the records held out too
+    check_region_targets(program, line.regions, line.drawn, argc - optind);
     if (line.regions.regions.empty()) {
         if (optind == argc) usage_error(program, "no target file given");
         if (argc - optind > 2)
@@ -267,7 +214,7 @@ int run(int argc, char** argv) {
     working_on("reading the targets and drawing the controls");
     if (!line.regions.regions.empty()) {
         region_records from_genome;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.settings.seed, line.kmer, line.settings.threads,
+        const control_drawing drawing{line.drawn.kind, line.drawn.shuffles, line.drawn.seed, line.kmer, line.settings.threads,
                                        !line.control_out.empty()};
         if (!read_region_records(program, line.regions, drawing, from_genome)) return 1;
         targets = std::move(from_genome.targets);
@@ -279,8 +226,8 @@ int run(int argc, char** argv) {
         if (!line.controls.empty()) {
             if (!read_fasta_records(program, line.controls, controls)) return 1;
         } else {
-            controls = shuffled_controls(targets, line.shuffles, line.settings.seed, line.settings.threads, line.kmer);
-            for (std::size_t i = 0; i < controls.size(); ++i) control_target.push_back(i / line.shuffles);
+            controls = shuffled_controls(targets, line.drawn.shuffles, line.drawn.seed, line.settings.threads, line.kmer);
+            for (std::size_t i = 0; i < controls.size(); ++i) control_target.push_back(i / line.drawn.shuffles);
         }
     }
     std::size_t short_targets = 0, short_controls = 0;
@@ -333,10 +280,10 @@ int run(int argc, char** argv) {
     }
     const known_matches* names = line.databases.empty() ? nullptr : &known;
     if (!line.html.empty()) {
-        const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.settings.seed) + ")";
+        const std::string per_target = std::to_string(line.drawn.shuffles) + " per target (seed " + std::to_string(line.settings.seed) + ")";
         const std::string shuffled = std::string("the targets shuffled, ") + (line.kmer == 3 ? "tri" : "di") + "nucleotides kept: " + per_target;
         std::string controls = !line.regions.control_regions.empty() ? line.regions.control_regions
-                               : !line.regions.regions.empty() && line.controls_from == background::gc
+                               : !line.regions.regions.empty() && line.drawn.kind == background::gc
                                    ? "random regions of the genome of each target's length and GC content: " + per_target
                                : line.controls.empty() ? shuffled
                                                        : line.controls;

@@ -16,6 +16,7 @@
 #include "known_enrichment.h"
 #include "scan_input.h"
 #include "scan_options.h"
+#include "control_options.h"
 #include "controls.h"
 #include "region_records.h"
 #include "write_all.h"
@@ -23,9 +24,6 @@
 namespace {
 
 const char* const program = "motif_enrich";
-
-// More controls than this per target sharpen nothing but take memory.
-constexpr std::uint64_t max_shuffles = 1000;
 
 const std::string usage = std::string(
                               "Usage: motif_enrich [options] -m MOTIFS [-m MOTIFS ...] TARGETS.fa [CONTROL.fa]\n"
@@ -51,16 +49,10 @@ const std::string usage = std::string(
                               "motif_scan reads them.\n"
                               "\n"
                               "Options:\n") +
-                          scan_options_help + region_options_help + control_regions_help +
-                          "      --background B    with --regions, the controls: gc (default), random\n"
-                          "                        regions of the genome matched to each target's length\n"
-                          "                        and GC content, or shuffle, the targets shuffled\n"
+                          scan_options_help + region_options_help + control_regions_help + control_options_help +
                           "      --count C         records (default): the records holding a site;\n"
                           "                        or sites: the sites per window, for long sequences\n"
                           "                        that nearly all hold a site\n"
-                          "      --shuffles K      controls for each target (default 1, at most 1000)\n"
-                          "      --seed N          seed of the controls (default 1): the same seed, the\n"
-                          "                        same controls\n"
                           "      --control-out FILE  write the controls used to FILE: FASTA, or BED of\n"
                           "                        the regions drawn with --background gc\n"
                           "      --html FILE       write a report page with the motifs' logos to FILE\n";
@@ -68,23 +60,20 @@ const std::string usage = std::string(
 struct command_line {
     scan_options scan;
     region_options regions;
-    background controls_from = background::gc;
-    bool background_given = false, shuffles_given = false;
+    control_options drawn;
     counting counted = counting::records;
     std::string targets, controls, control_out, html;
-    std::uint64_t shuffles = 1, seed = 1;
 };
 
 command_line parse_options(int argc, char** argv) {
-    enum { shuffles_option = scan_long_option_base, seed_option, control_out_option, html_option, background_option, count_option };
+    enum { control_out_option = scan_long_option_base, html_option, count_option };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
+        const std::vector<option> drawn = control_long_options();
+        more.insert(more.end(), drawn.begin(), drawn.end());
         more.insert(more.end(), {control_regions_long_option(),
-                                 {"shuffles", required_argument, nullptr, shuffles_option},
-                                 {"seed", required_argument, nullptr, seed_option},
                                  {"control-out", required_argument, nullptr, control_out_option},
                                  {"html", required_argument, nullptr, html_option},
-                                 {"background", required_argument, nullptr, background_option},
                                  {"count", required_argument, nullptr, count_option}});
         return scan_long_options(more);
     }();
@@ -97,24 +86,14 @@ command_line parse_options(int argc, char** argv) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
         if (take_control_regions_option(program, c, optarg, line.regions)) continue;
+        if (take_control_option(program, c, optarg, line.drawn)) continue;
         switch (c) {
-        case background_option:
-            line.background_given = true;
-            line.controls_from = background_of_option(program, optarg);
-            break;
         case count_option:
             if (std::string(optarg) == "sites") {
                 line.counted = counting::sites;
             } else if (std::string(optarg) != "records") {
                 usage_error(program, std::string("option --count: '") + optarg + "' is not records or sites");
             }
-            break;
-        case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
-            line.shuffles_given = true;
-            break;
-        case seed_option:
-            line.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
             break;
         case control_out_option:
             line.control_out = optarg;
@@ -129,7 +108,7 @@ command_line parse_options(int argc, char** argv) {
         }
     }
     check_scan_options(program, line.scan);
-    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
+    check_region_targets(program, line.regions, line.drawn, argc - optind);
     if (line.regions.regions.empty()) {
         if (optind == argc) usage_error(program, "no target file given");
         if (argc - optind > 2)
@@ -178,7 +157,7 @@ int run(int argc, char** argv) {
     working_on("reading the targets and drawing the controls");
     if (!line.regions.regions.empty()) {
         region_records records;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.seed, 2, line.scan.settings.threads,
+        const control_drawing drawing{line.drawn.kind, line.drawn.shuffles, line.drawn.seed, 2, line.scan.settings.threads,
                                        !line.control_out.empty()};
         if (!read_region_records(program, line.regions, drawing, records)) return 1;
         targets = std::move(records.targets);
@@ -193,7 +172,7 @@ int run(int argc, char** argv) {
         if (!line.controls.empty()) {
             if (!read_fasta_records(program, line.controls, controls)) return 1;
         } else {
-            controls = shuffled_controls(targets, line.shuffles, line.seed, line.scan.settings.threads);
+            controls = shuffled_controls(targets, line.drawn.shuffles, line.drawn.seed, line.scan.settings.threads);
         }
         if (!line.control_out.empty()) controls_text = as_fasta(controls);
     }
@@ -213,13 +192,13 @@ int run(int argc, char** argv) {
     const base_frequencies& background = matrices.front().grid.background;
     if (!line.html.empty()) {
         run_description run;
-        const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.seed) + "), " +
+        const std::string per_target = std::to_string(line.drawn.shuffles) + " per target (seed " + std::to_string(line.drawn.seed) + "), " +
                                        std::to_string(control_count) + " records";
         if (!line.regions.regions.empty()) {
             run.targets = line.regions.regions + ": " + std::to_string(target_count) + " regions of " + line.regions.genome;
             run.controls = !line.regions.control_regions.empty()
                                ? line.regions.control_regions + ": " + std::to_string(control_count) + " regions"
-                           : line.controls_from == background::gc
+                           : line.drawn.kind == background::gc
                                ? "random regions of the genome of each target's length and GC content: " + per_target
                                : "the targets shuffled, dinucleotides kept: " + per_target;
         } else {

@@ -15,6 +15,7 @@
 
 #include "centrality.h"
 #include "comparing.h"
+#include "control_options.h"
 #include "controls.h"
 #include "discover.h"
 #include "discovery_report.h"
@@ -26,6 +27,7 @@
 #include "report.h"
 #include "scan_input.h"
 #include "scan_options.h"
+#include "search_options.h"
 #include "shipped_motifs.h"
 #include "sites.h"
 #include "summary.h"
@@ -34,8 +36,6 @@
 namespace {
 
 const char* const program = "motif_peaks";
-
-constexpr std::uint64_t max_shuffles = 1000, max_motifs = 100;
 
 // A known motif of q at most this is enriched here: a new motif that
 // matches it (q at most this too) says so.
@@ -59,18 +59,8 @@ const std::string usage = std::string(
                               "Options:\n"
                               "  -o, --out DIR         the folder of the results\n") +
                           scan_options_help + region_options_help +
-                          "                        (default for motif_peaks: 200)\n" + control_regions_help +
-                          "      --background B    with --regions, the controls: gc (default), random\n"
-                          "                        regions of the genome matched to each target's length\n"
-                          "                        and GC content, or shuffle, the targets shuffled\n"
-                          "      --shuffles K      controls for each target (default 1, at most 1000)\n"
-                          "      --seed N          seed of the controls and of the records held out\n"
-                          "                        (default 1)\n"
-                          "      --nmotifs N       find at most N new motifs (default 10; at most 100)\n"
-                          "      --minw N          the least width of a new motif (default 8; 3 to 30)\n"
-                          "      --maxw N          the greatest width (default 15; 3 to 30)\n"
-                          "      --evalue E        stop at the first new motif of E-value above E\n"
-                          "                        (default 0.05)\n"
+                          "                        (default for motif_peaks: 200)\n" + control_regions_help + control_options_help +
+                          search_options_help +
                           "      --top N           centrality and sites of the first N known motifs\n"
                           "                        (default 25)\n"
                           "      --central-width W windows of W bases centred on each summit, or on the\n"
@@ -83,10 +73,9 @@ struct command_line {
     scan_options scan;
     region_options regions;
     discover_settings discovery;
-    background controls_from = background::gc;
-    bool background_given = false, shuffles_given = false;
+    control_options drawn;
     std::string out, targets, controls;
-    std::uint64_t shuffles = 1, top = 25, central_width = 500;
+    std::uint64_t top = 25, central_width = 500;
     std::vector<std::string> words;  // the command line as given
     bool summary = false;
     std::string html;
@@ -94,21 +83,13 @@ struct command_line {
 };
 
 command_line parse_options(int argc, char** argv) {
-    enum {
-        out_option = scan_long_option_base, background_option, shuffles_option, seed_option, nmotifs_option, minw_option,
-        maxw_option, evalue_option, top_option, central_width_option, summary_option, html_option
-    };
+    enum { out_option = scan_long_option_base, top_option, central_width_option, summary_option, html_option };
     static const std::vector<option> long_options = [] {
         std::vector<option> more = region_long_options();
+        for (const std::vector<option>& shared : {control_long_options(), search_long_options()})
+            more.insert(more.end(), shared.begin(), shared.end());
         more.insert(more.end(), {control_regions_long_option(),
                                  {"out", required_argument, nullptr, out_option},
-                                 {"background", required_argument, nullptr, background_option},
-                                 {"shuffles", required_argument, nullptr, shuffles_option},
-                                 {"seed", required_argument, nullptr, seed_option},
-                                 {"nmotifs", required_argument, nullptr, nmotifs_option},
-                                 {"minw", required_argument, nullptr, minw_option},
-                                 {"maxw", required_argument, nullptr, maxw_option},
-                                 {"evalue", required_argument, nullptr, evalue_option},
                                  {"top", required_argument, nullptr, top_option},
                                  {"central-width", required_argument, nullptr, central_width_option},
                                  {"summary", no_argument, nullptr, summary_option},
@@ -126,35 +107,13 @@ command_line parse_options(int argc, char** argv) {
         if (take_scan_option(program, usage.c_str(), c, optarg, line.scan)) continue;
         if (take_region_option(program, c, optarg, line.regions)) continue;
         if (take_control_regions_option(program, c, optarg, line.regions)) continue;
+        if (take_control_option(program, c, optarg, line.drawn)) continue;
+        if (take_search_option(program, c, optarg, line.discovery)) continue;
         switch (c) {
         case 'o':
         case out_option:
             line.out = optarg;
             if (line.out.empty()) usage_error(program, "option -o: the folder name is empty");
-            break;
-        case background_option:
-            line.background_given = true;
-            line.controls_from = background_of_option(program, optarg);
-            break;
-        case shuffles_option:
-            line.shuffles = whole_option(program, "--shuffles", optarg, 1, max_shuffles);
-            line.shuffles_given = true;
-            break;
-        case seed_option:
-            line.discovery.seed = whole_option(program, "--seed", optarg, 0, UINT64_MAX);
-            break;
-        case nmotifs_option:
-            line.discovery.motifs = whole_option(program, "--nmotifs", optarg, 1, max_motifs);
-            break;
-        case minw_option:
-            line.discovery.min_width = whole_option(program, "--minw", optarg, 3, max_discover_width);
-            break;
-        case maxw_option:
-            line.discovery.max_width = whole_option(program, "--maxw", optarg, 3, max_discover_width);
-            break;
-        case evalue_option:
-            line.discovery.evalue = number_option(program, "--evalue", optarg);
-            if (!(line.discovery.evalue > 0)) usage_error(program, std::string("option --evalue: '") + optarg + "' is not above 0");
             break;
         case top_option:
             line.top = whole_option(program, "--top", optarg, 0, 100000);
@@ -181,9 +140,6 @@ command_line parse_options(int argc, char** argv) {
         return line;
     }
     if (!line.html.empty()) usage_error(program, "--html goes with --summary (a run writes OUTDIR/index.html)");
-    const background_choice& bg = line.scan.background;
-    if (bg.frequencies != uniform_bases || !bg.file.empty() || bg.of_motifs || bg.counted)
-        usage_error(program, "option --bg is not taken yet: new motifs are scored over the uniform background");
     if (line.scan.motif_files.empty()) {
         const std::string shipped = shipped_motifs_path();
         if (shipped.empty())
@@ -194,12 +150,11 @@ command_line parse_options(int argc, char** argv) {
     check_scan_options(program, line.scan);
     line.discovery.threads = line.scan.settings.threads;
     line.discovery.shuffle_kmer = 2;  // the controls' shuffles are motif_enrich's
-    if (line.discovery.min_width > line.discovery.max_width)
-        usage_error(program, "--minw " + std::to_string(line.discovery.min_width) + " is above --maxw " +
-                                 std::to_string(line.discovery.max_width));
+    line.discovery.seed = line.drawn.seed;  // it picks the records held out too
+    check_search_options(program, line.discovery);
     const bool summits_given = line.regions.summits >= 0;
     if (!summits_given) line.regions.summits = 0;
-    check_region_targets(program, line.regions, line.background_given, argc - optind, line.shuffles_given);
+    check_region_targets(program, line.regions, line.drawn, argc - optind);
     if (!line.regions.regions.empty() && !summits_given) line.regions.summits = 200;
     if (line.out.empty()) usage_error(program, "no output folder given (-o OUTDIR)");
     if (line.regions.regions.empty()) {
@@ -310,7 +265,7 @@ void copy_into_union(const genome_file& genome, const std::vector<genome_region>
 bool read_peak_set(const command_line& line, peak_set& set) {
     if (!line.regions.regions.empty()) {
         region_records records;
-        const control_drawing drawing{line.controls_from, line.shuffles, line.discovery.seed, 2, line.scan.settings.threads, true};
+        const control_drawing drawing{line.drawn.kind, line.drawn.shuffles, line.drawn.seed, 2, line.scan.settings.threads, true};
         if (!read_region_records(program, line.regions, drawing, records)) return false;
         set.targets = std::move(records.targets);
         set.controls = std::move(records.controls);
@@ -323,8 +278,8 @@ bool read_peak_set(const command_line& line, peak_set& set) {
         if (!line.controls.empty()) {
             if (!read_fasta_records(program, line.controls, set.controls)) return false;
         } else {
-            set.controls = shuffled_controls(set.targets, line.shuffles, line.discovery.seed, line.scan.settings.threads);
-            for (std::size_t i = 0; i < set.controls.size(); ++i) set.control_target.push_back(i / line.shuffles);
+            set.controls = shuffled_controls(set.targets, line.drawn.shuffles, line.drawn.seed, line.scan.settings.threads);
+            for (std::size_t i = 0; i < set.controls.size(); ++i) set.control_target.push_back(i / line.drawn.shuffles);
         }
     }
     if (set.controls.empty()) {
@@ -348,10 +303,16 @@ motif motif_of(const found_motif& m, std::size_t rank) {
 
 std::string out_path(const command_line& line, const char* name) { return (std::filesystem::path(line.out) / name).string(); }
 
+// The tables say a background only where it is not the default, as
+// motif_enrich's and motif_discover's do.
+std::string background_comment(const base_frequencies& background) {
+    return background == uniform_bases ? "" : "# background: " + background_text(background) + "\n";
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
-    const command_line line = parse_options(argc, argv);
+    command_line line = parse_options(argc, argv);
     if (line.summary) return write_summary(program, line.summarised, line.html);
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
@@ -359,15 +320,26 @@ int run(int argc, char** argv) {
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
-    working_on("reading the motifs");
-    if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
-    warn_unreachable(program, matrices, line.scan.wanted);
-    steps.done("read " + std::to_string(motifs.size()) + " known motifs");
+    const auto read_motifs = [&] {
+        working_on("reading the motifs");
+        if (!load_scan_motifs(program, line.scan, motifs, matrices)) return false;
+        warn_unreachable(program, matrices, line.scan.wanted);
+        steps.done("read " + std::to_string(motifs.size()) + " known motifs");
+        return true;
+    };
+    // --bg auto scores the known motifs over the bases of targets and
+    // controls, as motif_enrich does: they are read first.
+    const bool counted = line.scan.background.counted;
+    if (!counted && !read_motifs()) return 1;
 
     working_on("reading the targets and drawing the controls");
     peak_set set;
     if (!read_peak_set(line, set)) return 1;
     steps.done("read " + std::to_string(set.targets.size()) + " targets and drew " + std::to_string(set.controls.size()) + " controls");
+    if (counted && (!counted_background(program, {&set.targets, &set.controls}, line.scan.background.frequencies) || !read_motifs()))
+        return 1;
+    // What the known motifs are scored against, on the strands scanned.
+    const base_frequencies known_background = matrices.front().grid.background;
     std::error_code failed;
     std::filesystem::create_directories(line.out, failed);
     if (failed) {
@@ -377,7 +349,8 @@ int run(int argc, char** argv) {
 
     working_on("scanning for the known motifs");
     const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records);
-    if (!write_file(program, out_path(line, "known.tsv"), enrichment_table(known, motifs, counting::records)))
+    if (!write_file(program, out_path(line, "known.tsv"),
+                    background_comment(known_background) + enrichment_table(known, motifs, counting::records)))
         return 1;
     steps.done("known motifs");
 
@@ -389,9 +362,18 @@ int run(int argc, char** argv) {
         print_error(program, "warning: " + std::to_string(short_targets) + " targets and " + std::to_string(short_controls) +
                                  " controls shorter than " + std::to_string(line.discovery.min_width) +
                                  " positions left out of the search for new motifs");
+    const bool searched = !records.targets.empty() && !records.controls.empty();
+    // The search's background is that of both strands, as motif_discover's:
+    // averaging the known motifs' with its complement undoes any choice of
+    // strand. --bg auto counts the records searched, as motif_discover does.
+    base_frequencies search_background = known_background;
+    if (counted && searched && (short_targets || short_controls) &&
+        !counted_background(program, {&records.targets, &records.controls}, search_background))
+        return 1;
+    discover_settings search = line.discovery;
+    search.background = background_as_written(background_of_strands(search_background, scan_settings{}));
     discovery found;
-    if (!records.targets.empty() && !records.controls.empty())
-        found = discover_motifs(records, line.discovery, [](const found_motif&, std::size_t) {});
+    if (searched) found = discover_motifs(records, search, [](const found_motif&, std::size_t) {});
     steps.done("found " + std::to_string(found.motifs.size()) + " new motifs");
 
     working_on("naming the new motifs");
@@ -414,7 +396,7 @@ int run(int argc, char** argv) {
     {
         const std::string plain = discovery_table(found, &names);
         std::size_t at = plain.find('\n') + 1;
-        table = plain.substr(0, at - 1) + "\tenriched_known_matches\n";
+        table = background_comment(search.background) + plain.substr(0, at - 1) + "\tenriched_known_matches\n";
         for (std::size_t i = 0; i < found.motifs.size(); ++i) {
             std::string ids;
             for (const motif_match& m : names.matches[i])
@@ -427,7 +409,7 @@ int run(int argc, char** argv) {
             at = end + 1;
         }
     }
-    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs, uniform_bases)) ||
+    if (!write_file(program, out_path(line, "new.meme"), meme_text(found.motifs, search.background)) ||
         !write_file(program, out_path(line, "new.tsv"), table))
         return 1;
     steps.done("named the new motifs");
@@ -440,7 +422,9 @@ int run(int argc, char** argv) {
     for (std::size_t r = 0; r < shown; ++r) top.push_back(known[r].motif);
     std::vector<scan_matrix> chosen;
     threshold wanted = line.scan.wanted;
-    wanted.background = background_of_strands(uniform_bases, scan);
+    // The new motifs' p-values under the background their scores are
+    // against, as motif_scan --bg motif reads new.meme.
+    wanted.background = background_of_strands(search.background, scan);
     for (const motif& q : queries) chosen.push_back(prepare_matrix(q, wanted));
     for (const std::size_t m : top) chosen.push_back(matrices[m]);
     std::vector<sequence_record> target_windows, control_windows;
@@ -514,18 +498,26 @@ int run(int argc, char** argv) {
     working_on("writing the report");
     std::string command;
     for (const std::string& word : line.words) command += (command.empty() ? "" : " ") + word;
+    // The background as --bg resolved it (the counts of --bg auto, a file's
+    // line), said only where it is not the uniform one, like the tables.
+    std::string background;
+    if (known_background != uniform_bases || search.background != uniform_bases) {
+        const std::string known_text = background_text(known_background), search_text = background_text(search.background);
+        background = known_text == search_text ? known_text : "known motifs " + known_text + ", new motifs " + search_text;
+    }
     if (!write_file(program, out_path(line, "command.txt"),
-                    command + "\n" + program + " " + MOTIF_VERSION + "\nseed " + std::to_string(line.discovery.seed) + "\n"))
+                    command + "\n" + program + " " + MOTIF_VERSION + "\nseed " + std::to_string(line.discovery.seed) + "\n" +
+                        (background.empty() ? "" : "background " + background + "\n")))
         return 1;
     peaks_results results;
-    const std::string per_target = std::to_string(line.shuffles) + " per target (seed " + std::to_string(line.discovery.seed) + ")";
+    const std::string per_target = std::to_string(line.drawn.shuffles) + " per target (seed " + std::to_string(line.drawn.seed) + ")";
     if (!line.regions.regions.empty()) {
         results.settings.push_back({"targets", line.regions.regions + " of " + line.regions.genome + ", " +
                                                    std::to_string(line.regions.summits) + " bases around each summit: " +
                                                    std::to_string(set.targets.size()) + " regions"});
         results.settings.push_back(
             {"controls", (!line.regions.control_regions.empty() ? line.regions.control_regions
-                          : line.controls_from == background::gc ? "random regions of the genome of each target's length and GC content, " + per_target
+                          : line.drawn.kind == background::gc ? "random regions of the genome of each target's length and GC content, " + per_target
                                                                  : "the targets shuffled, dinucleotides kept, " + per_target) +
                              ": " + std::to_string(set.controls.size()) + " records"});
     } else {
@@ -543,6 +535,7 @@ int run(int argc, char** argv) {
     std::snprintf(limits, sizeof limits, "widths %zu to %zu, at most %zu motifs, E-value at most %g: %zu found",
                   line.discovery.min_width, line.discovery.max_width, line.discovery.motifs, line.discovery.evalue, found.motifs.size());
     results.settings.push_back({"new motifs", limits});
+    if (!background.empty()) results.settings.push_back({"background", background});
     char threshold_text[64];
     std::snprintf(threshold_text, sizeof threshold_text, "%s %g", line.scan.wanted.by_score ? "score at least" : "p-value at most",
                   line.scan.wanted.value);

@@ -28,6 +28,8 @@ bool read_known(const char* program, const std::string& folder, std::map<std::st
     }
     std::string line;
     std::getline(lines, line);
+    // A run under another background than the uniform one says it first.
+    if (line.rfind("# background: ", 0) == 0) std::getline(lines, line);
     if (line.rfind("rank\tmotif\t", 0) != 0) {
         print_error(program, path + ": not the known.tsv of motif_peaks");
         return false;
