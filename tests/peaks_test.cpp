@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,6 +92,48 @@ TEST(MotifPeaks, WithoutMotifFilesTheShippedOnes) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(dir / "known.tsv");
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 839);
+}
+
+// The summary of sets whose known.tsv is given: CTCF's two matrices (in the
+// shipped file, read without -m) are one family, the second next to the
+// first though Arnt has a better q; a motif in no file is a family alone.
+TEST(MotifPeaks, SummaryGroupsFamiliesAndNeighboursAlikeSets) {
+    const struct {
+        const char* set;
+        double ctcf, ctcf_long, arnt, nowhere;  // q
+    } sets[] = {{"a", 1e-20, 1e-5, 1e-10, 1e-3}, {"b", 1e-3, 1e-8, 1e-2, 0.5}, {"c", 1e-19, 1e-6, 1e-11, 1e-3}, {"d", 1e-4, 1e-9, 1e-2, 0.4}};
+    scratch_dir dir;
+    std::vector<std::string> args = {peaks, "--summary", "--html", dir / "summary.html"};
+    for (const auto& s : sets) {
+        std::string table = "rank\tmotif\tconsensus\t3\t4\t5\t6\t7\t8\t9\tlog10_p\tp\tq\n";
+        const std::pair<const char*, double> rows[] = {
+            {"MA0139.1_CTCF", s.ctcf}, {"MA0004.1_Arnt", s.arnt}, {"MA2026.1_CTCF", s.ctcf_long}, {"nowhere", s.nowhere}};
+        for (const auto& [motif, q] : rows) {
+            std::ostringstream line;
+            line << "1\t" << motif << "\tN\t0\t0\t0\t0\t0\t0\t0\t0\t0\t" << q << "\n";
+            table += line.str();
+        }
+        std::filesystem::create_directory(dir / s.set);
+        write_file(dir / s.set + "/known.tsv", table);
+        args.push_back(dir / s.set);
+    }
+    const command_result run = run_command(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "motif\tfamily\ta\tb\tc\td\n"
+                       "MA0139.1_CTCF\tMA0139.1_CTCF\t-20\t-3\t-19\t-4\n"
+                       "MA2026.1_CTCF\tMA0139.1_CTCF\t-5\t-8\t-6\t-9\n"
+                       "MA0004.1_Arnt\tMA0004.1_Arnt\t-10\t-2\t-11\t-2\n"
+                       "nowhere\tnowhere\t-3\t-0.301\t-3\t-0.3979\n");
+    EXPECT_EQ(run.err, "motif_peaks: warning: 1 of the 4 motifs are in no motif file given: each is a family of its own\n");
+    // a and c alike, b and d alike: each pair side by side.
+    const std::string page = read_file(dir / "summary.html");
+    std::string columns;
+    for (std::size_t at = page.find("<th>"); at != std::string::npos; at = page.find("<th>", at + 1)) columns += page[at + 4];
+    const auto apart = [&](char x, char y) { return std::abs(static_cast<int>(columns.find(x)) - static_cast<int>(columns.find(y))); };
+    EXPECT_EQ(columns.size(), 4u);
+    EXPECT_EQ(apart('a', 'c'), 1) << columns;
+    EXPECT_EQ(apart('b', 'd'), 1) << columns;
+    EXPECT_NE(page.find("rowspan=\"2\">MA0139.1_CTCF</td><td class=\"name\">MA0139.1_CTCF</td>"), std::string::npos);
 }
 
 TEST(MotifPeaks, UsageErrors) {

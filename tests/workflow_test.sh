@@ -14,8 +14,8 @@ for set in odd even; do printf '%s\t%s\t%s\n' "$set" "$dir/$set.narrowPeak" "$so
 snakemake -s "$source/workflow/Snakefile" --cores 2 --quiet --directory "$dir" \
   --config samples="$dir/samples.tsv" out="$dir/results" motif_peaks="$program" threads=1 options="--top 3 --nmotifs 2" >"$dir/log" 2>&1 ||
   { cat "$dir/log"; exit 1; }
-[ "$(head -1 "$dir/results/summary.tsv")" = "$(printf 'motif\todd\teven')" ]
+[ "$(head -1 "$dir/results/summary.tsv")" = "$(printf 'motif\tfamily\todd\teven')" ]
 [ "$(wc -l < "$dir/results/summary.tsv")" -eq "$(($(wc -l < "$dir/results/odd/known.tsv")))" ]
 # CTCF, planted in both halves, is enriched in each.
-awk -F'\t' '$1 == "MA0139.1_CTCF" && $2 < -10 && $3 < -10 { found = 1 } END { exit !found }' "$dir/results/summary.tsv"
+awk -F'\t' '$1 == "MA0139.1_CTCF" && $3 < -10 && $4 < -10 { found = 1 } END { exit !found }' "$dir/results/summary.tsv"
 grep -q '<td class="name">MA0139.1_CTCF</td>' "$dir/results/summary.html"

@@ -44,7 +44,7 @@ constexpr double enriched_q = 0.05;
 const std::string usage = std::string(
                               "Usage: motif_peaks [options] -o OUTDIR --regions PEAKS --genome GENOME.fa\n"
                               "       motif_peaks [options] -o OUTDIR TARGETS.fa [CONTROL.fa]\n"
-                              "       motif_peaks --summary [--html FILE] OUTDIR...\n"
+                              "       motif_peaks --summary [-m FILE]... [--html FILE] OUTDIR...\n"
                               "\n"
                               "The motif analysis of a peak set in one run: the known motifs enriched in the\n"
                               "targets against the controls (motif_enrich's table), new motifs found\n"
@@ -76,7 +76,9 @@ const std::string usage = std::string(
                           "      --central-width W windows of W bases centred on each summit, or on the\n"
                           "                        middle of each record, for centrality (default 500)\n"
                           "      --summary         the known motifs' log10 q in each OUTDIR's known.tsv,\n"
-                          "                        as a table of a column per folder, to standard output\n"
+                          "                        as a table of a column per folder, to standard output;\n"
+                          "                        motifs grouped in families by their matrices in the\n"
+                          "                        runs' motif files (-m, by default the shipped ones)\n"
                           "      --html FILE       with --summary, a heatmap of it to FILE\n";
 
 struct command_line {
@@ -175,8 +177,8 @@ command_line parse_options(int argc, char** argv) {
     }
     if (line.summary) {
         if (argc - optind < 1) usage_error(program, "--summary needs the folders of one or more runs");
-        if (!line.out.empty() || !line.scan.motif_files.empty() || !line.regions.regions.empty())
-            usage_error(program, "--summary reads the folders of runs: -o, -m and --regions go with a run");
+        if (!line.out.empty() || !line.regions.regions.empty())
+            usage_error(program, "--summary reads the folders of runs: -o and --regions go with a run");
         line.summarised.assign(argv + optind, argv + argc);
         return line;
     }
@@ -352,7 +354,8 @@ std::string out_path(const command_line& line, const char* name) { return (std::
 
 int run(int argc, char** argv) {
     const command_line line = parse_options(argc, argv);
-    if (line.summary) return write_summary(program, line.summarised, line.html);
+    if (line.summary)
+        return write_summary(program, {line.summarised, line.scan.motif_files, line.scan.reading, line.scan.settings.threads, line.html});
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
     progress steps;
