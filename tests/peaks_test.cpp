@@ -3,10 +3,14 @@
 // sites motif_scan's for the same inputs, the same for any threads; and its
 // report loads nothing from outside.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,6 +138,59 @@ TEST(MotifPeaks, SummaryGroupsFamiliesAndNeighboursAlikeSets) {
     EXPECT_EQ(apart('a', 'c'), 1) << columns;
     EXPECT_EQ(apart('b', 'd'), 1) << columns;
     EXPECT_NE(page.find("rowspan=\"2\">MA0139.1_CTCF</td><td class=\"name\">MA0139.1_CTCF</td>"), std::string::npos);
+}
+
+// On a terminal, a bar redrawn in place under the step lines, gone at the
+// end: the terminal shows what a file gets.
+TEST(MotifPeaks, OnATerminalABarAmongTheSameLines) {
+    scratch_dir dir;
+    const std::vector<std::string> args = {peaks, "-o", dir / "out", "--top", "1", "--nmotifs", "1", examples + "/peaks.fa"};
+    const command_result plain = run_command(args);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    int terminal = -1;
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 200;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, &size);
+    if (child < 0) GTEST_SKIP() << "no pseudo-terminal";
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_NE(seen.find("\r[#################...] 7/8 writing the report\x1b[K"), std::string::npos) << seen;
+    // What the terminal shows, the times taken out: "\r" goes back to the
+    // line's start, ESC [K erases to its end.
+    const auto shown = [](const std::string& text) {
+        std::vector<std::string> lines(1);
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n') {
+                lines.emplace_back();
+                column = 0;
+            } else if (text[i] == '\r') {
+                column = 0;
+            } else if (text.compare(i, 3, "\x1b[K") == 0) {
+                lines.back().resize(column);
+                i += 2;
+            } else {
+                lines.back().resize(std::max(lines.back().size(), column + 1));
+                lines.back()[column++] = text[i];
+            }
+        }
+        for (std::string& line : lines) line = std::regex_replace(line, std::regex(" \\([0-9.]+ s\\)$"), "");
+        return lines;
+    };
+    EXPECT_EQ(shown(seen), shown(plain.err));
 }
 
 TEST(MotifPeaks, UsageErrors) {

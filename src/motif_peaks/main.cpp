@@ -5,7 +5,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +21,7 @@
 #include "output.h"
 #include "parallel_for.h"
 #include "peaks_report.h"
+#include "progress.h"
 #include "region_records.h"
 #include "report.h"
 #include "scan_input.h"
@@ -220,18 +220,6 @@ command_line parse_options(int argc, char** argv) {
     return line;
 }
 
-// One line on standard error per step, with the time it took.
-struct progress {
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    void done(const std::string& step) {
-        const auto now = std::chrono::steady_clock::now();
-        char text[32];
-        std::snprintf(text, sizeof text, " (%.2f s)", std::chrono::duration<double>(now - start).count());
-        print_error(program, step + text);
-        start = now;
-    }
-};
-
 // What the steps share: the targets and controls, and where they lie.
 struct peak_set {
     std::vector<sequence_record> targets, controls;
@@ -358,16 +346,16 @@ int run(int argc, char** argv) {
         return write_summary(program, {line.summarised, line.scan.motif_files, line.scan.reading, line.scan.settings.threads, line.html});
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
-    progress steps;
+    step_progress steps(program, 8);  // the steps.done below
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
-    working_on("reading the motifs");
+    steps.start("reading the motifs");
     if (!load_scan_motifs(program, line.scan, motifs, matrices)) return 1;
     warn_unreachable(program, matrices, line.scan.wanted);
     steps.done("read " + std::to_string(motifs.size()) + " known motifs");
 
-    working_on("reading the targets and drawing the controls");
+    steps.start("reading the targets and drawing the controls");
     peak_set set;
     if (!read_peak_set(line, set)) return 1;
     steps.done("read " + std::to_string(set.targets.size()) + " targets and drew " + std::to_string(set.controls.size()) + " controls");
@@ -378,13 +366,15 @@ int run(int argc, char** argv) {
         return 1;
     }
 
-    working_on("scanning for the known motifs");
-    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records);
+    steps.start("scanning for the known motifs");
+    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records, [&](double share) {
+        steps.within(share, std::to_string(static_cast<int>(100 * share)) + "%");
+    });
     if (!write_file(program, out_path(line, "known.tsv"), enrichment_table(known, motifs, counting::records)))
         return 1;
     steps.done("known motifs");
 
-    working_on("searching for new motifs");
+    steps.start("searching for new motifs");
     std::size_t short_targets = 0, short_controls = 0;
     const search_records records = records_for_search(set.targets, set.controls, set.control_target, line.discovery.min_width,
                                                       short_targets, short_controls);
@@ -394,10 +384,13 @@ int run(int argc, char** argv) {
                                  " positions left out of the search for new motifs");
     discovery found;
     if (!records.targets.empty() && !records.controls.empty())
-        found = discover_motifs(records, line.discovery, [](const found_motif&, std::size_t) {});
+        found = discover_motifs(records, line.discovery, [&](const found_motif&, std::size_t rank) {
+            steps.within(static_cast<double>(rank) / static_cast<double>(line.discovery.motifs),
+                         std::to_string(rank) + " of at most " + std::to_string(line.discovery.motifs) + " motifs");
+        });
     steps.done("found " + std::to_string(found.motifs.size()) + " new motifs");
 
-    working_on("naming the new motifs");
+    steps.start("naming the new motifs");
     known_matches names;
     std::vector<std::size_t> in_load_order;  // of each motif of names.database
     for (std::size_t i = 0; i < motifs.size(); ++i)
@@ -437,7 +430,7 @@ int run(int argc, char** argv) {
 
     // The motifs of centrality and of the sites: the new ones, then the
     // first known ones (for the sites, in load order, as motif_scan puts them).
-    working_on("measuring centrality");
+    steps.start("measuring centrality");
     const std::size_t shown = std::min<std::size_t>(line.top, known.size());
     std::vector<std::size_t> top;
     for (std::size_t r = 0; r < shown; ++r) top.push_back(known[r].motif);
@@ -483,7 +476,7 @@ int run(int argc, char** argv) {
     if (!write_file(program, out_path(line, "centrality.tsv"), centrality_table(central))) return 1;
     steps.done("centrality of " + std::to_string(chosen.size()) + " motifs");
 
-    working_on("writing the sites");
+    steps.start("writing the sites");
     {
         std::vector<scan_matrix> listed(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(queries.size()));
         std::vector<std::size_t> ordered = top;
@@ -514,7 +507,7 @@ int run(int argc, char** argv) {
     }
     steps.done("sites of " + std::to_string(queries.size() + top.size()) + " motifs");
 
-    working_on("writing the report");
+    steps.start("writing the report");
     std::string command;
     for (const std::string& word : line.words) command += (command.empty() ? "" : " ") + word;
     if (!write_file(program, out_path(line, "command.txt"),
