@@ -3,8 +3,14 @@
 // sites motif_scan's for the same inputs, the same for any threads; and its
 // report loads nothing from outside.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -97,6 +103,101 @@ TEST(MotifPeaks, WithoutMotifFilesTheShippedOnes) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string table = read_file(dir / "known.tsv");
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 839);
+}
+
+// The summary of sets whose known.tsv is given: CTCF's two matrices (in the
+// shipped file, read without -m) are one family, the second next to the
+// first though Arnt has a better q; a motif in no file is a family alone.
+TEST(MotifPeaks, SummaryGroupsFamiliesAndNeighboursAlikeSets) {
+    const struct {
+        const char* set;
+        double ctcf, ctcf_long, arnt, nowhere;  // q
+    } sets[] = {{"a", 1e-20, 1e-5, 1e-10, 1e-3}, {"b", 1e-3, 1e-8, 1e-2, 0.5}, {"c", 1e-19, 1e-6, 1e-11, 1e-3}, {"d", 1e-4, 1e-9, 1e-2, 0.4}};
+    scratch_dir dir;
+    std::vector<std::string> args = {peaks, "--summary", "--html", dir / "summary.html"};
+    for (const auto& s : sets) {
+        std::string table = "rank\tmotif\tconsensus\t3\t4\t5\t6\t7\t8\t9\tlog10_p\tp\tq\n";
+        const std::pair<const char*, double> rows[] = {
+            {"MA0139.1_CTCF", s.ctcf}, {"MA0004.1_Arnt", s.arnt}, {"MA2026.1_CTCF", s.ctcf_long}, {"nowhere", s.nowhere}};
+        for (const auto& [motif, q] : rows) {
+            std::ostringstream line;
+            line << "1\t" << motif << "\tN\t0\t0\t0\t0\t0\t0\t0\t0\t0\t" << q << "\n";
+            table += line.str();
+        }
+        std::filesystem::create_directory(dir / s.set);
+        write_file(dir / s.set + "/known.tsv", table);
+        args.push_back(dir / s.set);
+    }
+    const command_result run = run_command(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "motif\tfamily\ta\tb\tc\td\n"
+                       "MA0139.1_CTCF\tMA0139.1_CTCF\t-20\t-3\t-19\t-4\n"
+                       "MA2026.1_CTCF\tMA0139.1_CTCF\t-5\t-8\t-6\t-9\n"
+                       "MA0004.1_Arnt\tMA0004.1_Arnt\t-10\t-2\t-11\t-2\n"
+                       "nowhere\tnowhere\t-3\t-0.301\t-3\t-0.3979\n");
+    EXPECT_EQ(run.err, "motif_peaks: warning: 1 of the 4 motifs are in no motif file given: each is a family of its own\n");
+    // a and c alike, b and d alike: each pair side by side.
+    const std::string page = read_file(dir / "summary.html");
+    std::string columns;
+    for (std::size_t at = page.find("<th>"); at != std::string::npos; at = page.find("<th>", at + 1)) columns += page[at + 4];
+    const auto apart = [&](char x, char y) { return std::abs(static_cast<int>(columns.find(x)) - static_cast<int>(columns.find(y))); };
+    EXPECT_EQ(columns.size(), 4u);
+    EXPECT_EQ(apart('a', 'c'), 1) << columns;
+    EXPECT_EQ(apart('b', 'd'), 1) << columns;
+    EXPECT_NE(page.find("rowspan=\"2\">MA0139.1_CTCF</td><td class=\"name\">MA0139.1_CTCF</td>"), std::string::npos);
+}
+
+// On a terminal, a bar redrawn in place under the step lines, gone at the
+// end: the terminal shows what a file gets.
+TEST(MotifPeaks, OnATerminalABarAmongTheSameLines) {
+    scratch_dir dir;
+    const std::vector<std::string> args = {peaks, "-o", dir / "out", "--top", "1", "--nmotifs", "1", examples + "/peaks.fa"};
+    const command_result plain = run_command(args);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    int terminal = -1;
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 200;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, &size);
+    if (child < 0) GTEST_SKIP() << "no pseudo-terminal";
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_NE(seen.find("\r[#################...] 7/8 writing the report\x1b[K"), std::string::npos) << seen;
+    // What the terminal shows, the times taken out: "\r" goes back to the
+    // line's start, ESC [K erases to its end.
+    const auto shown = [](const std::string& text) {
+        std::vector<std::string> lines(1);
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n') {
+                lines.emplace_back();
+                column = 0;
+            } else if (text[i] == '\r') {
+                column = 0;
+            } else if (text.compare(i, 3, "\x1b[K") == 0) {
+                lines.back().resize(column);
+                i += 2;
+            } else {
+                lines.back().resize(std::max(lines.back().size(), column + 1));
+                lines.back()[column++] = text[i];
+            }
+        }
+        for (std::string& line : lines) line = std::regex_replace(line, std::regex(" \\([0-9.]+ s\\)$"), "");
+        return lines;
+    };
+    EXPECT_EQ(shown(seen), shown(plain.err));
 }
 
 TEST(MotifPeaks, UsageErrors) {

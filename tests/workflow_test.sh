@@ -15,8 +15,8 @@ done
 snakemake -s "$source/workflow/Snakefile" --cores 2 --quiet --directory "$dir" \
   --config samples="$dir/samples.tsv" out="$dir/results" motif_peaks="$program" threads=1 options="--top 3 --nmotifs 2" >"$dir/log" 2>&1 ||
   { cat "$dir/log"; exit 1; }
-[ "$(head -1 "$dir/results/summary.tsv")" = "$(printf 'motif\t0\t1\t2')" ]
+[ "$(head -1 "$dir/results/summary.tsv")" = "$(printf 'motif\tfamily\t0\t1\t2')" ]
 [ "$(wc -l < "$dir/results/summary.tsv")" -eq "$(($(wc -l < "$dir/results/0/known.tsv")))" ]
 # CTCF, planted in every third, is enriched in each.
-awk -F'\t' '$1 == "MA0139.1_CTCF" && $2 < -5 && $3 < -5 && $4 < -5 { found = 1 } END { exit !found }' "$dir/results/summary.tsv"
+awk -F'\t' '$1 == "MA0139.1_CTCF" && $3 < -5 && $4 < -5 && $5 < -5 { found = 1 } END { exit !found }' "$dir/results/summary.tsv"
 grep -q '<td class="name">MA0139.1_CTCF</td>' "$dir/results/summary.html"

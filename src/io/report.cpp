@@ -13,6 +13,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "progress.h"
 #include "write_all.h"
 
 namespace {
@@ -30,6 +31,7 @@ void print_error(const char* program, const std::string& message) {
         capture->lines.push_back(message);
         return;
     }
+    clear_progress_line();
     // std::cerr is tied to std::cout, so whatever a program said on standard
     // output so far shows first.
     std::cerr << std::string(program) + ": " + message + "\n";

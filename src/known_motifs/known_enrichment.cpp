@@ -44,7 +44,7 @@ std::uint64_t windows(const std::vector<sequence_record>& records, std::size_t w
 
 std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matrices, const std::vector<sequence_record>& targets,
                                             const std::vector<sequence_record>& controls, const scan_settings& settings,
-                                            counting counted) {
+                                            counting counted, const std::function<void(double)>& progress) {
     // Targets then controls, one record index each.
     const std::uint64_t target_count = targets.size(), control_count = controls.size();
     site_bits hits(matrices.size(), counted == counting::records ? target_count + control_count : 0);
@@ -64,8 +64,13 @@ std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matr
             }
         },
         1);
-    scan_records(targets, 0, widest - 1, scans, settings);
-    scan_records(controls, target_count, widest - 1, scans, settings);
+    const auto handed = [&](std::uint64_t before) -> std::function<void(std::size_t)> {
+        if (!progress) return {};
+        const double all = static_cast<double>(target_count + control_count);
+        return [&progress, before, all](std::size_t records) { progress(static_cast<double>(before + records) / all); };
+    };
+    scan_records(targets, 0, widest - 1, scans, settings, handed(0));
+    scan_records(controls, target_count, widest - 1, scans, settings, handed(target_count));
     scans.finish();
 
     std::vector<enrichment> results;

@@ -4,6 +4,7 @@
 // motifs resemble which, for folding families.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "known_report.h"
@@ -12,10 +13,11 @@
 
 // Each motif's records with a site among targets and controls, or its sites
 // and windows there, most enriched first (ties in load order), on
-// settings.threads threads.
+// settings.threads threads; `progress`, if given, is told as the scan goes
+// the share of the records handed to it.
 std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matrices, const std::vector<sequence_record>& targets,
                                             const std::vector<sequence_record>& controls, const scan_settings& settings,
-                                            counting counted);
+                                            counting counted, const std::function<void(double)>& progress = {});
 
 // For each motif, the others it resembles by motif_compare's statistics (q
 // <= 0.01, the motifs tested as targets), for the report's families.

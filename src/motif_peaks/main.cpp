@@ -5,7 +5,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +22,7 @@
 #include "output.h"
 #include "parallel_for.h"
 #include "peaks_report.h"
+#include "progress.h"
 #include "region_records.h"
 #include "report.h"
 #include "scan_input.h"
@@ -44,7 +44,7 @@ constexpr double enriched_q = 0.05;
 const std::string usage = std::string(
                               "Usage: motif_peaks [options] -o OUTDIR --regions PEAKS --genome GENOME.fa\n"
                               "       motif_peaks [options] -o OUTDIR TARGETS.fa [CONTROL.fa]\n"
-                              "       motif_peaks --summary [--html FILE] OUTDIR...\n"
+                              "       motif_peaks --summary [-m FILE]... [--html FILE] OUTDIR...\n"
                               "\n"
                               "The motif analysis of a peak set in one run: the known motifs enriched in the\n"
                               "targets against the controls (motif_enrich's table), new motifs found\n"
@@ -66,7 +66,9 @@ const std::string usage = std::string(
                           "      --central-width W windows of W bases centred on each summit, or on the\n"
                           "                        middle of each record, for centrality (default 500)\n"
                           "      --summary         the known motifs' log10 q in each OUTDIR's known.tsv,\n"
-                          "                        as a table of a column per folder, to standard output\n"
+                          "                        as a table of a column per folder, to standard output;\n"
+                          "                        motifs grouped in families by their matrices in the\n"
+                          "                        runs' motif files (-m, by default the shipped ones)\n"
                           "      --html FILE       with --summary, a heatmap of it to FILE\n";
 
 struct command_line {
@@ -134,8 +136,8 @@ command_line parse_options(int argc, char** argv) {
     }
     if (line.summary) {
         if (argc - optind < 1) usage_error(program, "--summary needs the folders of one or more runs");
-        if (!line.out.empty() || !line.scan.motif_files.empty() || !line.regions.regions.empty())
-            usage_error(program, "--summary reads the folders of runs: -o, -m and --regions go with a run");
+        if (!line.out.empty() || !line.regions.regions.empty())
+            usage_error(program, "--summary reads the folders of runs: -o and --regions go with a run");
         line.summarised.assign(argv + optind, argv + argc);
         return line;
     }
@@ -172,18 +174,6 @@ command_line parse_options(int argc, char** argv) {
     if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
     return line;
 }
-
-// One line on standard error per step, with the time it took.
-struct progress {
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    void done(const std::string& step) {
-        const auto now = std::chrono::steady_clock::now();
-        char text[32];
-        std::snprintf(text, sizeof text, " (%.2f s)", std::chrono::duration<double>(now - start).count());
-        print_error(program, step + text);
-        start = now;
-    }
-};
 
 // What the steps share: the targets and controls, and where they lie.
 struct peak_set {
@@ -313,15 +303,16 @@ std::string background_comment(const base_frequencies& background) {
 
 int run(int argc, char** argv) {
     command_line line = parse_options(argc, argv);
-    if (line.summary) return write_summary(program, line.summarised, line.html);
+    if (line.summary)
+        return write_summary(program, {line.summarised, line.scan.motif_files, line.scan.reading, line.scan.settings.threads, line.html});
     const scan_settings& scan = line.scan.settings;
     const unsigned threads = scan.threads;
-    progress steps;
+    step_progress steps(program, 8);  // the steps.done below
 
     std::vector<motif> motifs;
     std::vector<scan_matrix> matrices;
     const auto read_motifs = [&] {
-        working_on("reading the motifs");
+        steps.start("reading the motifs");
         if (!load_scan_motifs(program, line.scan, motifs, matrices)) return false;
         warn_unreachable(program, matrices, line.scan.wanted);
         steps.done("read " + std::to_string(motifs.size()) + " known motifs");
@@ -332,7 +323,7 @@ int run(int argc, char** argv) {
     const bool counted = line.scan.background.counted;
     if (!counted && !read_motifs()) return 1;
 
-    working_on("reading the targets and drawing the controls");
+    steps.start("reading the targets and drawing the controls");
     peak_set set;
     if (!read_peak_set(line, set)) return 1;
     steps.done("read " + std::to_string(set.targets.size()) + " targets and drew " + std::to_string(set.controls.size()) + " controls");
@@ -347,14 +338,16 @@ int run(int argc, char** argv) {
         return 1;
     }
 
-    working_on("scanning for the known motifs");
-    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records);
+    steps.start("scanning for the known motifs");
+    const std::vector<enrichment> known = enrich_known_motifs(matrices, set.targets, set.controls, scan, counting::records, [&](double share) {
+        steps.within(share, std::to_string(static_cast<int>(100 * share)) + "%");
+    });
     if (!write_file(program, out_path(line, "known.tsv"),
                     background_comment(known_background) + enrichment_table(known, motifs, counting::records)))
         return 1;
     steps.done("known motifs");
 
-    working_on("searching for new motifs");
+    steps.start("searching for new motifs");
     std::size_t short_targets = 0, short_controls = 0;
     const search_records records = records_for_search(set.targets, set.controls, set.control_target, line.discovery.min_width,
                                                       short_targets, short_controls);
@@ -373,10 +366,14 @@ int run(int argc, char** argv) {
     discover_settings search = line.discovery;
     search.background = background_as_written(background_of_strands(search_background, scan_settings{}));
     discovery found;
-    if (searched) found = discover_motifs(records, search, [](const found_motif&, std::size_t) {});
+    if (searched)
+        found = discover_motifs(records, search, [&](const found_motif&, std::size_t rank) {
+            steps.within(static_cast<double>(rank) / static_cast<double>(search.motifs),
+                         std::to_string(rank) + " of at most " + std::to_string(search.motifs) + " motifs");
+        });
     steps.done("found " + std::to_string(found.motifs.size()) + " new motifs");
 
-    working_on("naming the new motifs");
+    steps.start("naming the new motifs");
     known_matches names;
     std::vector<std::size_t> in_load_order;  // of each motif of names.database
     for (std::size_t i = 0; i < motifs.size(); ++i)
@@ -416,7 +413,7 @@ int run(int argc, char** argv) {
 
     // The motifs of centrality and of the sites: the new ones, then the
     // first known ones (for the sites, in load order, as motif_scan puts them).
-    working_on("measuring centrality");
+    steps.start("measuring centrality");
     const std::size_t shown = std::min<std::size_t>(line.top, known.size());
     std::vector<std::size_t> top;
     for (std::size_t r = 0; r < shown; ++r) top.push_back(known[r].motif);
@@ -464,7 +461,7 @@ int run(int argc, char** argv) {
     if (!write_file(program, out_path(line, "centrality.tsv"), centrality_table(central))) return 1;
     steps.done("centrality of " + std::to_string(chosen.size()) + " motifs");
 
-    working_on("writing the sites");
+    steps.start("writing the sites");
     {
         std::vector<scan_matrix> listed(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(queries.size()));
         std::vector<std::size_t> ordered = top;
@@ -495,7 +492,7 @@ int run(int argc, char** argv) {
     }
     steps.done("sites of " + std::to_string(queries.size() + top.size()) + " motifs");
 
-    working_on("writing the report");
+    steps.start("writing the report");
     std::string command;
     for (const std::string& word : line.words) command += (command.empty() ? "" : " ") + word;
     // The background as --bg resolved it (the counts of --bg auto, a file's

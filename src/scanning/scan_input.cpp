@@ -163,9 +163,13 @@ void batch_filler::end() {
 }
 
 void scan_records(const std::vector<sequence_record>& records, std::uint64_t first_index, std::size_t carry,
-                  pipeline& scans, const scan_settings& settings) {
-    batch_filler filler(settings.batch_bytes, carry, [&](sequence_batch& full) { scans.hand_over(full); });
-    for (std::size_t i = 0; i < records.size(); ++i)
+                  pipeline& scans, const scan_settings& settings, const std::function<void(std::size_t)>& handed) {
+    std::size_t i = 0;
+    batch_filler filler(settings.batch_bytes, carry, [&](sequence_batch& full) {
+        scans.hand_over(full);
+        if (handed) handed(i);
+    });
+    for (; i < records.size(); ++i)
         filler.add(records[i].name, first_index + i, 0, records[i].positions.data(), records[i].positions.size());
     filler.end();
 }

@@ -55,6 +55,7 @@ struct batch_filler {
 };
 
 // Hands records held in memory to the pipeline in batches, as the reader
-// hands a file's, the records numbered from `first_index`.
+// hands a file's, the records numbered from `first_index`; after each batch
+// tells `handed`, if given, how many records the batches so far hold whole.
 void scan_records(const std::vector<sequence_record>& records, std::uint64_t first_index, std::size_t carry,
-                  pipeline& scans, const scan_settings& settings);
+                  pipeline& scans, const scan_settings& settings, const std::function<void(std::size_t)>& handed = {});
