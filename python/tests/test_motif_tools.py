@@ -268,10 +268,21 @@ def test_errors_are_exceptions_with_the_programs_lines(call, error, message):
     assert message in str(raised.value)
 
 
-def test_ctrl_c_stops_a_long_scan(jaspar):
-    bases = np.random.default_rng(1).choice(list("ACGT"), 20_000_000).view("U20000000")[0]
+@pytest.fixture(scope="module")
+def random_bases():
+    return np.random.default_rng(1).choice(list("ACGT"), 20_000_000).view("U20000000")[0]
+
+
+@pytest.mark.parametrize("call", [
+    lambda db, bases: mt.scan(db, bases, threads=2),
+    lambda db, bases: mt.enrich(db, [bases], controls=[bases], threads=2),
+    lambda db, bases: mt.discover([bases[i:i + 500] for i in range(0, 1_000_000, 500)], nmotifs=20, evalue=1e9),
+    lambda db, bases: mt.compare(db, db, max_q=1),
+])
+def test_ctrl_c_stops_a_long_call(call, jaspar, random_bases):
+    bases = random_bases
     threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT)).start()
     started = time.monotonic()
     with pytest.raises(KeyboardInterrupt):
-        mt.scan(jaspar, bases, threads=2)
+        call(jaspar, bases)
     assert time.monotonic() - started < 5
