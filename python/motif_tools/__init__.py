@@ -1,13 +1,20 @@
-"""DNA motifs from Python on the engine of the motif_scan and motif_compare programs.
+"""DNA motifs from Python on the engine of the motif programs: motif_scan,
+motif_enrich, motif_discover and motif_compare.
 
     import motif_tools as mt
     db = mt.read_motifs("examples/jaspar2022_core_vertebrates.jaspar")
     sites = mt.scan(db, "examples/promoters.fa", p=1e-5)     # a pandas DataFrame
-    names = mt.compare(db[:3], db)                           # motif_compare's table
+    known = mt.enrich(db, "examples/peaks.fa", seed=1)       # motif_enrich's table
+    found = mt.discover("examples/peaks.fa", seed=1)         # .motifs and .table
+    names = mt.compare(found.motifs, db)                     # motif_compare's table
     db[0]                                                    # its logo, in Jupyter
 
-Errors are the programs' one-line messages: ValueError for bad input,
-OSError for files that cannot be read.
+Sequences are a FASTA file (plain or gzip), FASTA text, sequences in memory
+(a str, a list, a dict of name to bases), or an indexed genome with
+regions=. The programs' options are keyword arguments; their tables come as
+DataFrames of the same columns and numbers. The engine runs without the GIL,
+and Ctrl-C stops it. Errors are the programs' one-line messages: ValueError
+for bad input, OSError for files that cannot be read.
 """
 
 import collections
