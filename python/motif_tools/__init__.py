@@ -130,7 +130,7 @@ def scan(motifs, sequences, p=None, score=None, threads=None, bg=None, regions=N
         "strand": _categorical(columns["strand"], ["+", "-"]),
         "p": columns["p"],
         "matched": _categorical(columns["matched"], columns["matched_names"]),
-    })
+    }, copy=False)  # the engine's arrays as they are, not copied into blocks
 
 
 def compare(queries, database=None, min_overlap=5, max_q=0.5, top=None, threads=None):
