@@ -81,7 +81,8 @@ py::tuple discover(const sequence_source& targets, const std::optional<sequence_
     }));
     // Sites are found on both strands.
     const base_frequencies given = background_of(bg, {}, false, [&](base_counts& counts) {
-        return count_records(records.targets, records.controls, counts);
+        count_records(records.targets, records.controls, counts);
+        return true;
     });
     search.background = background_as_written(background_of_strands(given, scan_settings{}));
 

@@ -61,29 +61,36 @@ void check_source_files(const sequence_source& source);
 // file, or those given; false after printing a failure.
 bool records_of(const sequence_source& source, std::vector<sequence_record>& records);
 
-// Targets and their controls as motif_enrich and motif_discover read and
-// draw them: records given, and controls given or the targets shuffled
-// (drawing.kmer kept); or with `regions` (the targets' source a genome),
-// regions of it and controls drawn there or given as regions. Each
-// control's target where it has one. False after printing a failure.
+// The targets and controls of enrich and discover, and each control's
+// target where it has one.
 struct drawn_records {
     std::vector<sequence_record> targets, controls;
     std::vector<std::size_t> control_target;
 };
-// The regions and the drawing of controls from the module's arguments,
-// checked: `controls_from` gc or shuffle, `shuffles` 1 to 1000, `summits` 0
-// (the regions as given) or a width.
+
+// How the controls are drawn, as the module's arguments give it.
 struct drawing_request {
     std::string controls_from = "gc", control_regions;
     long long shuffles = 1, seed = 1, summits = 0;
     bool skip_missing = false;
 };
+
+// The regions (where the targets' source is a genome) and the drawing of
+// controls (shuffles keeping k-mers of `kmer`) from the request, checked:
+// `controls_from` gc or shuffle, `shuffles` 1 to 1000, `seed` and `summits`
+// (0: the regions as given) at least 0.
 void drawing_of(const sequence_source& targets, const drawing_request& request, std::size_t kmer, unsigned threads,
                 region_options& regions, control_drawing& drawing);
+
+// Targets and their controls as motif_enrich and motif_discover read and
+// draw them: records given, and controls given or the targets shuffled; or
+// with `regions`, regions of the genome and controls drawn there or given
+// as regions. False after printing a failure.
 bool targets_and_controls(const sequence_source& targets, const std::optional<sequence_source>& controls,
                           const region_options& regions, const control_drawing& drawing, drawn_records& records);
+
 // bg auto's counts: the bases of targets and controls.
-bool count_records(const std::vector<sequence_record>& targets, const std::vector<sequence_record>& controls, base_counts& counts);
+void count_records(const std::vector<sequence_record>& targets, const std::vector<sequence_record>& controls, base_counts& counts);
 
 // What scan and enrich take alike: strands and threads, the threshold
 // (p-value or score), checked.

@@ -30,7 +30,10 @@ py::tuple enrich(std::vector<motif> motifs, const sequence_source& targets, cons
         if (targets_and_controls(targets, controls, regions, drawing, records) && records.controls.empty())
             print_error(program, "no controls");
     }));
-    const base_frequencies given = background_of(bg, motifs, true, [&](base_counts& counts) { return count_records(records.targets, records.controls, counts); });
+    const base_frequencies given = background_of(bg, motifs, true, [&](base_counts& counts) {
+        count_records(records.targets, records.controls, counts);
+        return true;
+    });
     wanted.background = background_of_strands(given, settings);
     score_for_scanning(motifs, wanted);
 

@@ -77,10 +77,9 @@ bool targets_and_controls(const sequence_source& targets, const std::optional<se
     return true;
 }
 
-bool count_records(const std::vector<sequence_record>& targets, const std::vector<sequence_record>& controls, base_counts& counts) {
+void count_records(const std::vector<sequence_record>& targets, const std::vector<sequence_record>& controls, base_counts& counts) {
     for (const auto* set : {&targets, &controls})
         for (const sequence_record& r : *set) counts.add(r.positions.data(), r.positions.size());
-    return true;
 }
 
 void define_sequences(py::module_& module) {
