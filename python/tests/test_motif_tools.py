@@ -1,6 +1,7 @@
 # The module against the programs on the shipped examples: the same motifs,
 # sites and comparisons whichever way the input is given.
 import gzip
+import io
 import os
 import pathlib
 import shutil
@@ -20,6 +21,7 @@ PROGRAMS = pathlib.Path(os.environ.get("MOTIF_TOOLS_PROGRAMS", "build"))
 EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
 JASPAR = EXAMPLES / "jaspar2022_core_vertebrates.jaspar"
 MEME = EXAMPLES / "promoter_motifs.meme"
+PEAKS = EXAMPLES / "peaks.fa"
 HOMER = ">TATAAA\tTBP-like\t4.2\n0.1 0.1 0.1 0.7\n0.9 0.0 0.1 0.0\n0.1 0.0 0.0 0.9\n0.8 0.1 0.1 0.0\n"
 
 
@@ -133,6 +135,89 @@ def test_compare_gives_motif_compares_table(database, settings, jaspar, tmp_path
     assert got == expected[1:] and len(got) > 0
 
 
+def program_table(text):
+    """A program's TSV table as pandas reads it, and the background line before it."""
+    background = text[len("# background: "):text.index("\n")] if text.startswith("#") else None
+    return pd.read_csv(io.StringIO(text), sep="\t", comment=None, skiprows=1 if background else 0), background
+
+
+def assert_same_table(table, text):
+    expected, background = program_table(text)
+    pd.testing.assert_frame_equal(table, expected, check_dtype=False)
+    assert table.attrs.get("background") == background
+
+
+@pytest.fixture(scope="module")
+def genome(tmp_path_factory):
+    path = tmp_path_factory.mktemp("genome") / "genome.fa.gz"
+    for suffix in ["", ".fai", ".gzi"]:
+        shutil.copy(EXAMPLES / ("genome.fa.gz" + suffix), str(path) + suffix)
+    return path
+
+
+def peak_records():
+    return {chunk.split("\n")[0].split()[0]: "".join(chunk.split("\n")[1:]) for chunk in PEAKS.read_text().split(">")[1:]}
+
+
+def inputs(tmp_path):
+    """peaks.fa in each form a function takes: path, gzip name, FASTA text, dict, list."""
+    gz = tmp_path / "peaks.fa.gz"
+    gz.write_bytes(gzip.compress(PEAKS.read_bytes()))
+    return [PEAKS, str(gz), PEAKS.read_text(), peak_records(), list(peak_records().values())]
+
+
+@pytest.mark.parametrize("options, settings", [
+    ({}, []),
+    ({"count": "sites", "shuffles": 2, "seed": 3, "p": 1e-5, "threads": 1},
+     ["--count", "sites", "--shuffles", "2", "--seed", "3", "-p", "1e-5", "-j", "1"]),
+    ({"bg": "auto", "score": 9, "strand": "+"}, ["--bg", "auto", "-s", "9", "--strand", "+"]),
+    ({"controls": "reversed"}, ["reversed"]),
+])
+def test_enrich_gives_motif_enrichs_table(options, settings, jaspar, tmp_path):
+    if "controls" in options:
+        reversed_peaks = {name: bases[::-1] for name, bases in peak_records().items()}
+        (tmp_path / "reversed.fa").write_text(fasta_of(reversed_peaks))
+        options = {"controls": reversed_peaks}
+        settings = [tmp_path / "reversed.fa"]
+    expected = run("motif_enrich", "-m", JASPAR, PEAKS, *settings)
+    for targets in inputs(tmp_path):
+        assert_same_table(mt.enrich(jaspar, targets, **options), expected)
+
+
+@pytest.mark.parametrize("options, settings", [
+    ({}, []),
+    ({"nmotifs": 2, "minw": 6, "maxw": 10, "seed": 2, "shuffles": 2, "shuffle_kmer": 2, "evalue": 1},
+     ["--nmotifs", "2", "--minw", "6", "--maxw", "10", "--seed", "2", "--shuffles", "2", "--shuffle-kmer", "2",
+      "--evalue", "1"]),
+    ({"bg": "auto", "compare": JASPAR, "nmotifs": 3}, ["--bg", "auto", "--compare", JASPAR, "--nmotifs", "3"]),
+])
+def test_discover_gives_motif_discovers_motifs_and_table(options, settings, tmp_path):
+    meme = run("motif_discover", "--tsv", tmp_path / "table.tsv", *settings, PEAKS)
+    expected = mt.read_motifs(meme)
+    for targets in inputs(tmp_path)[::2]:
+        found = mt.discover(targets, **options)
+        assert_same_table(found.table, (tmp_path / "table.tsv").read_text())
+        assert [m.id for m in found.motifs] == list(found.table.id) and len(expected) > 0
+        assert [m.names for m in found.motifs] == [m.names for m in expected]
+        assert all(np.array_equal(a.counts, b.counts) for a, b in zip(found.motifs, expected))
+
+
+@pytest.mark.parametrize("call, settings", [
+    (lambda db, genome, peaks: mt.enrich(db, genome, regions=peaks, summits=100, seed=5),
+     ["motif_enrich", "-m", JASPAR, "--summits", "100", "--seed", "5"]),
+    (lambda db, genome, peaks: mt.discover(genome, regions=peaks, background="shuffle", nmotifs=2).table,
+     ["motif_discover", "--background", "shuffle", "--nmotifs", "2", "--tsv", "/dev/stdout"]),
+])
+def test_enrich_and_discover_of_regions(call, settings, jaspar, genome):
+    peaks = EXAMPLES / "peaks.narrowPeak"
+    expected = run(*settings, "--regions", peaks, "--genome", genome)
+    if settings[0] == "motif_discover":
+        expected = expected[:expected.index("MEME version")]
+    table = pd.read_csv(peaks, sep="\t", header=None).rename(columns={0: "chrom", 1: "start", 2: "end"})
+    for regions in [peaks, table]:
+        assert_same_table(call(jaspar, genome, regions), expected)
+
+
 @pytest.mark.parametrize("write", [mt.write_jaspar, mt.write_meme])
 def test_written_motifs_read_back(write, tmp_path, tata):
     motifs = mt.read_motifs(JASPAR)[:50] + mt.read_motifs(MEME)
@@ -168,6 +253,14 @@ def test_jupyter_shows_motif_logos_logo(tmp_path):
      ValueError, "chrZ"),
     (lambda: mt.Motif.from_counts([[1, 2, 3]]), ValueError, "width x 4"),
     (lambda: mt.compare(MEME, min_overlap=0), ValueError, "min_overlap"),
+    (lambda: mt.enrich(MEME, "no_such.fa"), FileNotFoundError, "no_such.fa"),
+    (lambda: mt.enrich(MEME, PEAKS, count="windows"), ValueError, "'windows' is not records or sites"),
+    (lambda: mt.enrich(MEME, PEAKS, background="shuffle"), ValueError, "go with regions"),
+    (lambda: mt.enrich(MEME, PEAKS, shuffles=0), ValueError, "shuffles"),
+    (lambda: mt.discover(PEAKS, minw=9, maxw=8), ValueError, "minw 9 is above maxw 8"),
+    (lambda: mt.discover("ACGT\n>a\nACGT\n"), ValueError, "text: line 1"),
+    (lambda: mt.discover(["ACGT"]), ValueError, "no target of at least 8 positions"),
+    (lambda: mt.discover(PEAKS, bg=(0.5, 0.5, 0.5, 0.5)), ValueError, "bg: '0.5,0.5,0.5,0.5'"),
 ])
 def test_errors_are_exceptions_with_the_programs_lines(call, error, message):
     with pytest.raises(error) as raised:
@@ -175,10 +268,21 @@ def test_errors_are_exceptions_with_the_programs_lines(call, error, message):
     assert message in str(raised.value)
 
 
-def test_ctrl_c_stops_a_long_scan(jaspar):
-    bases = np.random.default_rng(1).choice(list("ACGT"), 20_000_000).view("U20000000")[0]
+@pytest.fixture(scope="module")
+def random_bases():
+    return np.random.default_rng(1).choice(list("ACGT"), 20_000_000).view("U20000000")[0]
+
+
+@pytest.mark.parametrize("call", [
+    lambda db, bases: mt.scan(db, bases, threads=2),
+    lambda db, bases: mt.enrich(db, [bases], controls=[bases], threads=2),
+    lambda db, bases: mt.discover([bases[i:i + 500] for i in range(0, 1_000_000, 500)], nmotifs=20, evalue=1e9),
+    lambda db, bases: mt.compare(db, db, max_q=1),
+])
+def test_ctrl_c_stops_a_long_call(call, jaspar, random_bases):
+    bases = random_bases
     threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT)).start()
     started = time.monotonic()
     with pytest.raises(KeyboardInterrupt):
-        mt.scan(jaspar, bases, threads=2)
+        call(jaspar, bases)
     assert time.monotonic() - started < 5

@@ -121,6 +121,7 @@ std::vector<std::vector<motif_match>> compare_motifs(const std::vector<motif>& q
     std::vector<std::vector<motif_match>> matches(queries.size());
     parallel_for(queries.size(), settings.threads, [&](std::size_t q) {
         thread_local query_scratch scratch;
+        if (settings.stop && settings.stop->load(std::memory_order_relaxed)) return;
         matches[q] = compare_query(queries[q], columns, settings, scratch);
     });
     return matches;

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -32,6 +33,9 @@ struct compare_settings {
     // most of the work saved.
     double max_q = 0.5;
     unsigned threads = 1;
+    // Where given and set, the queries not yet begun are left without
+    // matches: the caller has given up.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // A query's match with one target, at its best alignment.

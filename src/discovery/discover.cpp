@@ -401,6 +401,8 @@ struct candidate {
     bool active = true;
 };
 
+bool stopped(const discover_settings& settings) { return settings.stop && settings.stop->load(std::memory_order_relaxed); }
+
 // The seeds refined; the best motif's counts and its site p-value.
 candidate refined_best(const training& train, const std::vector<count_matrix>& seed_matrices, const discover_settings& settings) {
     std::vector<candidate> candidates;
@@ -415,7 +417,7 @@ candidate refined_best(const training& train, const std::vector<count_matrix>& s
         candidates.push_back(c);
     }
     const record_batches batches(train.records, max_discover_width);
-    for (std::size_t round = 0; round < rounds_of_refinement; ++round) {
+    for (std::size_t round = 0; round < rounds_of_refinement && !stopped(settings); ++round) {
         std::vector<std::size_t> active;
         std::vector<scan_matrix> matrices;
         for (std::size_t i = 0; i < candidates.size(); ++i)
@@ -545,7 +547,7 @@ discovery searched(const search_records& records, const discover_settings& setti
     const record_batches judged_batches(judged, max_discover_width), all_batches(all, max_discover_width);
 
     const std::size_t length = std::min(seed_length, settings.min_width);
-    for (std::size_t rank = 1; rank <= settings.motifs; ++rank) {
+    for (std::size_t rank = 1; rank <= settings.motifs && !stopped(settings); ++rank) {
         const std::vector<count_matrix> seed_matrices = seeds(train, length, settings.max_width);
         if (seed_matrices.empty()) break;
         const candidate best = refined_best(train, seed_matrices, settings);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,6 +27,9 @@ struct discover_settings {
     // What the matrices' counts score against and their sites' p-values
     // are chances under: that of both strands, as written (background_as_written).
     base_frequencies background = uniform_bases;
+    // Where given and set, the search ends at its next round of refinement
+    // with what it has: the caller has given up.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Fewer null searches than this are too few to fit a distribution to.

@@ -12,9 +12,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 #include "comparing.h"
@@ -56,6 +60,47 @@ unsigned whole_in_range(const char* name, long long value, unsigned most) {
         raise(PyExc_ValueError, std::string(name) + ": " + std::to_string(value) + " is not a whole number from 1 to " +
                                     std::to_string(most));
     return static_cast<unsigned>(value);
+}
+
+std::vector<std::string> run_stoppable(const std::function<void(const std::atomic<bool>& stop)>& work) {
+    std::vector<std::string> lines;
+    std::exception_ptr thrown;
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread engine([&] {
+        {
+            captured_errors errors;
+            try {
+                work(stop);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            lines = std::move(errors.lines);
+        }
+        std::lock_guard<std::mutex> held(lock);
+        done = true;
+        ended.notify_all();
+    });
+    for (bool finished = false; !finished;) {
+        {
+            py::gil_scoped_release released;
+            std::unique_lock<std::mutex> held(lock);
+            finished = ended.wait_for(held, std::chrono::milliseconds(100), [&] { return done; });
+        }
+        if (!finished && PyErr_CheckSignals() != 0) {
+            stop = true;
+            {
+                py::gil_scoped_release released;
+                engine.join();
+            }
+            throw py::error_already_set();
+        }
+    }
+    engine.join();
+    if (thrown) std::rethrow_exception(thrown);
+    return lines;
 }
 
 namespace {
@@ -184,10 +229,10 @@ py::dict compare(const std::vector<motif>& queries, const std::optional<std::vec
     const std::size_t shown = top ? whole_in_range("top", *top, 1000000) : SIZE_MAX;
 
     std::vector<std::vector<motif_match>> matches;
-    {
-        py::gil_scoped_release released;
+    run_stoppable([&](const std::atomic<bool>& stop) {
+        settings.stop = &stop;
         matches = compare_motifs(queries, targets, settings);
-    }
+    });
     std::vector<std::string> query, target, orientation, query_consensus, target_consensus;
     std::vector<std::int64_t> offset, overlap;
     std::vector<double> p, e, q;
@@ -274,5 +319,8 @@ PYBIND11_MODULE(_engine, module) {
     module.def("read_motifs", &read_motifs, py::arg("source"), py::arg("is_text"), py::arg("format"), py::arg("sites"));
     module.def("compare", &compare, py::arg("queries"), py::arg("database"), py::arg("min_overlap"), py::arg("max_q"),
                py::arg("top"), py::arg("threads"));
+    define_sequences(module);
     define_scan(module);
+    define_enrich(module);
+    define_discover(module);
 }

@@ -1,19 +1,12 @@
 // scan(): motif_scan's sites as columns, from files, a genome's regions or
-// sequences held by Python. The engine runs on a thread of its own while
-// the caller's thread waits without the GIL and looks for Ctrl-C.
+// sequences held by Python, on the engine's own thread (run_stoppable).
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <condition_variable>
+#include <cerrno>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <string_view>
-#include <thread>
 
 #include "bases.h"
 #include "engine.h"
@@ -25,16 +18,6 @@
 #include "scan_regions.h"
 
 namespace {
-
-// Where the sequences come from, as the Python side sorts them out.
-struct sequence_source {
-    std::string kind;  // "fasta" (a file), "text" (FASTA text), "records" or "genome"
-    std::string path;  // the FASTA file, the FASTA text or the genome
-    std::vector<std::string> names, sequences;  // records
-    std::string regions;                        // a BED file, or else:
-    std::vector<std::string> chromosomes;
-    std::vector<std::int64_t> starts, ends;
-};
 
 // A site travels from the scanning thread to the columns as these bytes,
 // then its sequence's name and its window.
@@ -93,9 +76,20 @@ struct distinct_texts {
             if (slots[i].hash == hash && text(slots[i].code) == candidate) return slots[i].code;
         }
     }
-    std::vector<std::string_view> all() const {
-        std::vector<std::string_view> texts;
-        for (std::size_t c = 0; c < ends.size(); ++c) texts.push_back(text(static_cast<std::int32_t>(c)));
+    // Every text as a Python str, in code order. ASCII (the windows' bases)
+    // is copied straight into compact strings: half a million go in a
+    // fraction of the time decoding each as UTF-8 takes.
+    py::list all() const {
+        py::list texts(ends.size());
+        for (std::size_t c = 0; c < ends.size(); ++c) {
+            const std::string_view t = text(static_cast<std::int32_t>(c));
+            const bool ascii = std::all_of(t.begin(), t.end(), [](char b) { return static_cast<unsigned char>(b) < 128; });
+            PyObject* str = ascii ? PyUnicode_New(static_cast<py::ssize_t>(t.size()), 127)
+                                  : PyUnicode_DecodeUTF8(t.data(), static_cast<py::ssize_t>(t.size()), "replace");
+            if (!str) throw py::error_already_set();
+            if (ascii) std::memcpy(PyUnicode_1BYTE_DATA(str), t.data(), t.size());
+            PyList_SET_ITEM(texts.ptr(), static_cast<py::ssize_t>(c), str);
+        }
         return texts;
     }
 };
@@ -204,146 +198,58 @@ bool feed(const sequence_source& source, std::size_t carry, pipeline& scans, con
     return scan_regions(program, source.path, merged_regions(genome, std::move(regions)), carry, scans, settings);
 }
 
-// The frequencies of bg: given, a background file, the first MEME motif's
-// line ("motif"), or the bases of the sequences to scan ("auto").
-base_frequencies background_of(const std::string& bg, const std::vector<motif>& motifs, const sequence_source& source) {
-    background_choice choice;
-    try {
-        const captured_errors errors;
-        take_background_option(program, bg.c_str(), true, choice);
-    } catch (const usage_failure& failure) {
-        raise(PyExc_ValueError, std::string("bg") + (failure.what() + std::strlen("option --bg")));
-    }
-    if (!choice.file.empty()) check_readable(choice.file);
-    base_frequencies given = uniform_bases;
-    std::vector<std::string> lines;
-    {
-        captured_errors errors;
-        bool ok = true;
-        if (choice.counted) {
-            base_counts counts;
-            if (source.kind == "fasta") {
-                ok = count_fasta_bases(program, source.path, counts);
-            } else if (source.kind == "text") {
-                // Bases of the records, not of their header lines.
-                for (std::size_t from = 0; from < source.path.size();) {
-                    std::size_t end = source.path.find('\n', from);
-                    if (end == std::string::npos) end = source.path.size();
-                    if (source.path[from] != '>') counts.add(source.path.data() + from, end - from);
-                    from = end + 1;
-                }
-            } else if (source.kind == "records") {
-                for (const std::string& sequence : source.sequences) counts.add(sequence.data(), sequence.size());
-            } else {
-                errors.lines.push_back("bg: auto counts FASTA files and sequences given in memory, not regions of a genome");
-                ok = false;
-            }
-            std::string error;
-            if (ok && !frequencies_of_counts(counts, choice.frequencies, error)) {
-                errors.lines.push_back("bg auto: " + error);
-                ok = false;
-            }
+// bg auto: the bases of the sequences to scan; false after printing a failure.
+bool count_bases(const sequence_source& source, base_counts& counts) {
+    if (source.kind == "fasta") return count_fasta_bases(program, source.path, counts);
+    if (source.kind == "text") {
+        // Bases of the records, not of their header lines.
+        for (std::size_t from = 0; from < source.path.size();) {
+            std::size_t end = source.path.find('\n', from);
+            if (end == std::string::npos) end = source.path.size();
+            if (source.path[from] != '>') counts.add(source.path.data() + from, end - from);
+            from = end + 1;
         }
-        if (ok) ok = chosen_background(program, choice, given);
-        lines = errors.lines;
-        if (!ok && lines.empty()) lines.push_back("bg: the background could not be read");
+        return true;
     }
-    if (!lines.empty()) report_captured(lines);
-    if (choice.of_motifs) {
-        const auto first = std::find_if(motifs.begin(), motifs.end(),
-                                        [](const motif& m) { return m.format == motif_format::meme && m.background; });
-        if (first != motifs.end()) given = *first->background;
+    if (source.kind == "records") {
+        for (const std::string& sequence : source.sequences) counts.add(sequence.data(), sequence.size());
+        return true;
     }
-    return given;
+    print_error(program, "bg: auto counts FASTA files and sequences given in memory, not regions of a genome");
+    return false;
 }
 
 py::dict scan(std::vector<motif> motifs, const sequence_source& source, bool by_score, double value,
               std::optional<long long> threads, const std::string& strand, const std::string& bg) {
     if (motifs.empty()) raise(PyExc_ValueError, "no motifs to scan with");
-    scan_settings settings;
-    settings.plus = strand != "-";
-    settings.minus = strand != "+";
-    if (strand != "both" && strand != "+" && strand != "-") raise(PyExc_ValueError, "strand: '" + strand + "' is not both, + or -");
-    settings.threads = threads ? whole_in_range("threads", *threads, max_threads) : std::max(1u, std::thread::hardware_concurrency());
-    if (!std::isfinite(value) || (!by_score && !(value > 0 && value <= 1)))
-        raise(PyExc_ValueError, by_score ? "score: " + std::to_string(value) + " is not a finite number"
-                                         : "p: " + std::to_string(value) + " is not a p-value in (0, 1]");
-    if (source.kind == "fasta") check_readable(source.path);
-    if (source.kind == "genome") {
-        check_readable(source.path);
-        if (!source.regions.empty()) check_readable(source.regions);
-    }
-    threshold wanted{by_score, value, background_of_strands(background_of(bg, motifs, source), settings)};
-    for (motif& m : motifs) {
-        if (m.scores.empty() || m.scores.size() > max_scan_width)
-            raise(PyExc_ValueError, m.id + ": " + std::to_string(m.scores.size()) + " positions, not 1 to " +
-                                        std::to_string(max_scan_width));
-        for (const auto& column : m.scores)
-            for (const double score : column)
-                if (!(std::fabs(score) <= max_scan_score)) raise(PyExc_ValueError, m.id + ": a score beyond +-1e9");
-        // Counts are scored against the background, as the programs read them.
-        if (!m.counts.empty() && m.format != motif_format::matrix)
-            for (std::size_t p = 0; p < m.counts.size(); ++p) m.scores[p] = scores_from_counts(m.counts[p], wanted.background);
-    }
-    make_identifiers_unique(motifs);
+    scan_settings settings = scan_settings_of(strand, threads);
+    threshold wanted = threshold_of(by_score, value);
+    check_source_files(source);
+    const base_frequencies given = background_of(bg, motifs, true, [&](base_counts& counts) { return count_bases(source, counts); });
+    wanted.background = background_of_strands(given, settings);
+    score_for_scanning(motifs, wanted);
 
-    // The engine's thread: it reports how it ended.
     site_columns columns;
-    std::vector<std::string> lines;
-    std::exception_ptr thrown;
-    std::atomic<bool> stop{false};
-    std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
     std::vector<scan_matrix> matrices;
-    std::thread engine([&] {
-        {
-            captured_errors errors;
-            try {
-                matrices = prepare_matrices(motifs, wanted, settings.threads, &kernels_in_use(settings));
-                warn_coarse_grids(program, matrices);
-                warn_unreachable(program, matrices, wanted);
-                std::size_t widest = 0;
-                for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
-                pipeline scans(
-                    matrices, settings,
-                    [&](const sequence_batch& batch, const site& s, std::string& out) { report_packed(batch, s, matrices[s.matrix], out); },
-                    [&](const std::string& text) {
-                        if (stop) return EINTR;
-                        columns.take(text, matrices);
-                        return 0;
-                    });
-                // A failure leaves its line among the captured ones.
-                feed(source, widest - 1, scans, settings);
-                scans.finish();
-            } catch (...) {
-                thrown = std::current_exception();
-            }
-            lines = std::move(errors.lines);
-        }
-        std::lock_guard<std::mutex> held(lock);
-        done = true;
-        ended.notify_all();
-    });
-    for (bool finished = false; !finished;) {
-        {
-            py::gil_scoped_release released;
-            std::unique_lock<std::mutex> held(lock);
-            finished = ended.wait_for(held, std::chrono::milliseconds(100), [&] { return done; });
-        }
-        if (!finished && PyErr_CheckSignals() != 0) {
-            // The pipeline stops at its next batch; what it found is dropped.
-            stop = true;
-            {
-                py::gil_scoped_release released;
-                engine.join();
-            }
-            throw py::error_already_set();
-        }
-    }
-    engine.join();
-    if (thrown) std::rethrow_exception(thrown);
-    report_captured(lines);
+    // A failure leaves its line among the captured ones; Ctrl-C stops the
+    // pipeline at its next batch, and what it found is dropped.
+    report_captured(run_stoppable([&](const std::atomic<bool>& stop) {
+        matrices = prepare_matrices(motifs, wanted, settings.threads, &kernels_in_use(settings));
+        warn_coarse_grids(program, matrices);
+        warn_unreachable(program, matrices, wanted);
+        std::size_t widest = 0;
+        for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
+        pipeline scans(
+            matrices, settings,
+            [&](const sequence_batch& batch, const site& s, std::string& out) { report_packed(batch, s, matrices[s.matrix], out); },
+            [&](const std::string& text) {
+                if (stop) return EINTR;
+                columns.take(text, matrices);
+                return 0;
+            });
+        feed(source, widest - 1, scans, settings);
+        scans.finish();
+    }));
 
     py::dict table;
     std::vector<std::string> motif_names;
@@ -365,16 +271,6 @@ py::dict scan(std::vector<motif> motifs, const sequence_source& source, bool by_
 }  // namespace
 
 void define_scan(py::module_& module) {
-    py::class_<sequence_source>(module, "SequenceSource")
-        .def(py::init<>())
-        .def_readwrite("kind", &sequence_source::kind)
-        .def_readwrite("path", &sequence_source::path)
-        .def_readwrite("names", &sequence_source::names)
-        .def_readwrite("sequences", &sequence_source::sequences)
-        .def_readwrite("regions", &sequence_source::regions)
-        .def_readwrite("chromosomes", &sequence_source::chromosomes)
-        .def_readwrite("starts", &sequence_source::starts)
-        .def_readwrite("ends", &sequence_source::ends);
     module.def("scan", &scan, py::arg("motifs"), py::arg("source"), py::arg("by_score"), py::arg("value"), py::arg("threads"),
                py::arg("strand"), py::arg("bg"));
 }

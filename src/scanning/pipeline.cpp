@@ -77,7 +77,8 @@ void pipeline::scan_in_turn(sequence_batch& batch, std::uint64_t index, unsigned
     };
     // Once the output has failed, nothing more is written: batches still
     // waiting are not scanned, so that a stopped run ends soon.
-    if (!dropped() && !output_failed()) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
+    const bool stopped = settings.stop && settings.stop->load(std::memory_order_relaxed);
+    if (!dropped() && !output_failed() && !stopped) scan_batch(batch, matrices, settings, scratch, report, out, in_turn);
     in_turn(out);
 }
 

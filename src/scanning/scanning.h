@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -127,6 +128,9 @@ struct scan_settings {
     const scan_kernels* kernels = nullptr;  // the filter's loops; the fastest this processor has if none
     std::size_t batch_bytes = 1 << 18;   // sequence handed to a thread at a time
     std::size_t read_bytes = 1 << 17;    // input read at a time
+    // Where given and set, batches not yet scanned are skipped: a caller
+    // that gave up (Ctrl-C in Python) is not kept waiting for the rest.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // One reported window.
