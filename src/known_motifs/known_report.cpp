@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
+#include "figures.h"
 #include "html.h"
 #include "logo.h"
 
@@ -14,14 +14,6 @@ namespace {
 std::string general(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
-}
-
-std::string fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    // Rounding a value just below 0 to nothing leaves "-0.0000".
-    if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) return text + 1;
     return text;
 }
 

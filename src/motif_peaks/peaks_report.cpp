@@ -2,19 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "figures.h"
 #include "html.h"
 #include "logo.h"
 
 namespace {
-
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 std::string stretch_columns(const centrality& c) {
     return std::to_string(c.sites) + "\t" + std::to_string(c.half_width) + "\t" + std::to_string(c.inside) + "\t" +
