@@ -15,6 +15,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "discover.h"
@@ -428,6 +429,10 @@ TEST(DiscoverResults, FiguresFromTheirLogsAsWithinTheRangeOfDoubles) {
     }
     EXPECT_EQ(general_of_log(std::log(3.4) - 412 * std::log(10.0)), "3.4e-412");
     EXPECT_EQ(general_of_log((-400 - 1e-7) * std::log(10.0)), "1e-400");  // 9.99999977e-401 rounded up
+    // Fixed decimals: a value rounding to 0 from below loses its sign, no other does.
+    for (const auto& [value, decimals, text] : std::vector<std::tuple<double, int, const char*>>{
+             {-0.004, 2, "0.00"}, {-1e-9, 0, "0"}, {-0.006, 2, "-0.01"}, {-2.5, 1, "-2.5"}, {10.0, 1, "10.0"}})
+        EXPECT_EQ(fixed(value, decimals), text) << value;
 }
 
 TEST_F(DiscoverRun, ErrorsAndUsage) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "known_enrichment.h"
 #include "report_page.h"
 #include "run_command.h"
 #include "shuffle.h"
@@ -443,6 +445,15 @@ TEST_F(EnrichRun, TheReportFoldsFamiliesUnderTheirBest) {
     EXPECT_EQ(blocks, 1u);
     EXPECT_LT(page.find(">M3_motif3<"), page.find("<details>"));
     EXPECT_EQ(page.find("<span class=\"like\">like M7"), std::string::npos);
+}
+
+// A motif joins the family of the best-ranked earlier motif it resembles,
+// so a chain folds under its head; a later motif alone starts no family.
+TEST(EnrichFamilies, FoldByRank) {
+    const std::size_t none = SIZE_MAX;
+    const motif_families families = fold_families({{3}, {0}, {1, 4}, {0, 2}, {2}, {}});
+    EXPECT_EQ(families.like, (std::vector<std::size_t>{none, 0, 1, 0, 2, none}));
+    EXPECT_EQ(families.first, (std::vector<std::size_t>{0, 0, 0, 0, 0, 5}));
 }
 
 TEST_F(EnrichRun, ErrorsAndUsage) {

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    if (std::string(text).find_first_not_of("-0.") == std::string::npos && text[0] == '-') return text + 1;
-    return text;
-}
-
 const char* const column_names[] = {"rank",
                                     "id",
                                     "consensus",

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 std::string general_of_log(double log_value) {
     char text[48];
@@ -19,4 +20,11 @@ std::string general_of_log(double log_value) {
         std::snprintf(text, sizeof text, "%.3g", std::pow(10.0, log10_value - exponent));
     }
     return text + std::string("e-") + std::to_string(static_cast<long>(-exponent));
+}
+
+std::string fixed(double value, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) return text + 1;
+    return text;
 }

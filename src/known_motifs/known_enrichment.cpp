@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "comparing.h"
 #include "report.h"
@@ -119,4 +120,16 @@ std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& mot
         for (const motif_match& m : matches[q])
             if (m.target != q) resembles[index[q]].push_back(index[m.target]);
     return resembles;
+}
+
+motif_families fold_families(const std::vector<std::vector<std::size_t>>& resembles) {
+    motif_families families;
+    families.like.assign(resembles.size(), SIZE_MAX);
+    families.first.resize(resembles.size());
+    for (std::size_t r = 0; r < resembles.size(); ++r) {
+        for (const std::size_t other : resembles[r])
+            if (other < r) families.like[r] = std::min(families.like[r], other);
+        families.first[r] = families.like[r] == SIZE_MAX ? r : families.first[families.like[r]];
+    }
+    return families;
 }

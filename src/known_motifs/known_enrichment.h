@@ -22,3 +22,14 @@ std::vector<enrichment> enrich_known_motifs(const std::vector<scan_matrix>& matr
 // For each motif, the others it resembles by motif_compare's statistics (q
 // <= 0.01, the motifs tested as targets), for the report's families.
 std::vector<std::vector<std::size_t>> resemblances(const std::vector<motif>& motifs, unsigned threads);
+
+// How motifs ranked best first fold into families: each joins the family of
+// the best-ranked motif before it that it resembles. By rank, `like` is that
+// motif's rank (SIZE_MAX for none), `first` the rank of its family's first.
+struct motif_families {
+    std::vector<std::size_t> like, first;
+};
+
+// `resembles`: by rank, the ranks of the motifs each resembles (those
+// ranked after it are passed over).
+motif_families fold_families(const std::vector<std::vector<std::size_t>>& resembles);

@@ -1,11 +1,12 @@
 #include "known_report.h"
 
-#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 
+#include "figures.h"
 #include "html.h"
+#include "known_enrichment.h"
 #include "logo.h"
 
 namespace {
@@ -14,14 +15,6 @@ namespace {
 std::string general(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
-}
-
-std::string fixed(double value, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    // Rounding a value just below 0 to nothing leaves "-0.0000".
-    if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) return text + 1;
     return text;
 }
 
@@ -101,16 +94,16 @@ std::string enrichment_report(const std::vector<enrichment>& results, const std:
 
     // Families: each motif like the best-ranked motif before it that it
     // resembles, and folded under that one's first.
-    std::vector<std::size_t> rank_of(motifs.size());
+    std::vector<std::size_t> rank_of(motifs.size(), SIZE_MAX);
     for (std::size_t i = 0; i < results.size(); ++i) rank_of[results[i].motif] = i;
-    std::vector<std::size_t> like(results.size(), SIZE_MAX), first(results.size());
+    std::vector<std::vector<std::size_t>> resembles_by_rank(results.size());
+    for (std::size_t i = 0; i < results.size(); ++i)
+        for (const std::size_t other : resembles[results[i].motif]) resembles_by_rank[i].push_back(rank_of[other]);
+    const motif_families families = fold_families(resembles_by_rank);
+    const std::vector<std::size_t>&like = families.like, &first = families.first;
     std::vector<std::vector<std::size_t>> members(results.size());
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        for (const std::size_t other : resembles[results[i].motif])
-            if (rank_of[other] < i) like[i] = std::min(like[i], rank_of[other]);
-        first[i] = like[i] == SIZE_MAX ? i : first[like[i]];
+    for (std::size_t i = 0; i < results.size(); ++i)
         if (first[i] != i) members[first[i]].push_back(i);
-    }
 
     // Logos for the motifs of q <= 0.05 (q falls with p, so they come
     // first), and for the first ten lines shown.

@@ -546,12 +546,7 @@ int run(int argc, char** argv) {
     results.shown = shown;
     std::vector<motif> shown_motifs;
     for (const std::size_t m : top) shown_motifs.push_back(motifs[m]);
-    const std::vector<std::vector<std::size_t>> like = resemblances(shown_motifs, threads);
-    for (std::size_t row = 0; row < shown; ++row) {
-        results.families.emplace_back();
-        for (const std::size_t other : like[row])
-            if (other < row) results.families.back().push_back(other);
-    }
+    results.like = fold_families(resemblances(shown_motifs, threads)).like;
     results.found = &found;
     results.names = &names;
     results.enriched_matches = enriched_matches;

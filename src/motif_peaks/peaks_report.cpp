@@ -2,19 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "figures.h"
 #include "html.h"
 #include "logo.h"
 
 namespace {
-
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 std::string stretch_columns(const centrality& c) {
     return std::to_string(c.sites) + "\t" + std::to_string(c.half_width) + "\t" + std::to_string(c.inside) + "\t" +
@@ -104,10 +97,8 @@ std::string peaks_report(const peaks_results& r) {
         const enrichment& e = (*r.known)[row];
         const motif& m = (*r.motifs)[e.motif];
         std::string family;
-        if (!r.families[row].empty()) {
-            const std::size_t first = *std::min_element(r.families[row].begin(), r.families[row].end());
-            family = "<span class=\"like\">like " + xml_escaped((*r.motifs)[(*r.known)[first].motif].id) + "</span>";
-        }
+        if (r.like[row] != SIZE_MAX)
+            family = "<span class=\"like\">like " + xml_escaped((*r.motifs)[(*r.known)[r.like[row]].motif].id) + "</span>";
         page += "<tr id=\"known-" + xml_escaped(m.id) + "\"><td>" + std::to_string(row + 1) + "</td><td class=\"name\">" +
                 xml_escaped(m.id) + "</td><td>" + svg_image(logo_svg(m.scores, m.id), "logo of " + m.id, "logo") + "</td><td>" +
                 std::to_string(e.in_targets) + "</td><td>" + std::to_string(e.in_controls) + "</td><td>" +

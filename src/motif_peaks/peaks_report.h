@@ -29,7 +29,7 @@ struct peaks_results {
     const std::vector<enrichment>* known;
     const std::vector<motif>* motifs;  // the known ones, in load order
     std::size_t shown;                 // the first rows of the known table shown
-    std::vector<std::vector<std::size_t>> families;  // per row shown, the rows shown above it that it resembles
+    std::vector<std::size_t> like;  // per row shown, the best row above it that it resembles (SIZE_MAX: none)
     const discovery* found;
     const known_matches* names;
     // Per new motif, the known motifs (in load order) it matches that are

@@ -140,19 +140,6 @@ bool read_resemblances(const char* program, const summary_request& request, cons
     return true;
 }
 
-// The first of each motif's family, by rank, as the known-motif report folds
-// them: each motif joins the family of the best-ranked motif before it that
-// it resembles.
-std::vector<std::size_t> family_firsts(const std::vector<std::vector<std::size_t>>& like) {
-    std::vector<std::size_t> first(like.size());
-    for (std::size_t r = 0; r < like.size(); ++r) {
-        std::size_t best = r;
-        for (const std::size_t other : like[r]) best = std::min(best, other);
-        first[r] = best == r ? r : first[best];
-    }
-    return first;
-}
-
 // The table's rows: each family in the rank of its first, its motifs by rank.
 std::vector<std::size_t> family_order(const std::vector<std::size_t>& first) {
     std::vector<std::size_t> order(first.size());
@@ -257,7 +244,8 @@ int write_summary(const char* program, const summary_request& request) {
     for (const std::size_t m : rank) ranked.push_back(by_name[m]);
     std::vector<std::vector<std::size_t>> like;
     if (!read_resemblances(program, request, ranked, like)) return 1;
-    const std::vector<std::size_t> first_by_rank = family_firsts(like), order = family_order(first_by_rank);
+    // Folded as the known-motif report folds them.
+    const std::vector<std::size_t> first_by_rank = fold_families(like).first, order = family_order(first_by_rank);
     std::vector<std::size_t> row_of_rank(rank.size());
     for (std::size_t row = 0; row < order.size(); ++row) row_of_rank[order[row]] = row;
     std::vector<std::string> motifs;
