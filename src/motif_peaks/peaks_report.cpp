@@ -90,7 +90,7 @@ std::string peaks_report(const peaks_results& r) {
 
     page += "<h2 id=\"known\">Known motifs</h2>\n<p>The first " + std::to_string(r.shown) +
             " of the enrichment table (known.tsv holds every motif). A motif like one ranked above it (motif_compare's "
-            "statistics, q at most 0.01) is marked with that one, its family's first.</p>\n"
+            "statistics, q at most 0.01) is marked with the best-ranked motif it resembles.</p>\n"
             "<table>\n<thead><tr><th>rank</th><th class=\"name\">motif</th><th>logo</th><th>targets</th><th>controls</th>"
             "<th>enrichment</th><th>p</th><th>q</th><th class=\"name\">family</th></tr></thead>\n<tbody>\n";
     for (std::size_t row = 0; row < r.shown; ++row) {
