@@ -208,7 +208,7 @@ TEST(Scan, SitesHeldAtOnceStayBoundedWhateverTheThreshold) {
 TEST(Scan, EachKernelMatchesItsDefinitionWindowByWindow) {
     std::mt19937_64 random(42);
     for (const scan_kernels* k : available_kernels()) {
-        for (int round = 0; round < 150; ++round) {
+        for (int round = 0; round < sized(150, 48); ++round) {
             SCOPED_TRACE(std::string(k->name) + ", round " + std::to_string(round));
             const std::size_t width = 1 + random() % 60;
             const threshold wanted = round % 3 == 0 ? threshold{true, -1 - static_cast<double>(random() % 8)}
