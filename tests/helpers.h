@@ -7,6 +7,32 @@
 #include <sstream>
 #include <string>
 
+// Built with AddressSanitizer or ThreadSanitizer every step runs some 3 to 30
+// times slower. What those builds add is the sanitizer's checks on each kind
+// of input, not more input of each kind: there the slowest tests generate
+// less, through sized(). -DMOTIF_TESTS_SANITIZED=1 gives a plain build the
+// sizes too, to check they still pass without a sanitizer's slow build.
+#ifndef MOTIF_TESTS_SANITIZED
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MOTIF_TESTS_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define MOTIF_TESTS_SANITIZED 1
+#endif
+#endif
+#endif
+#ifdef MOTIF_TESTS_SANITIZED
+constexpr bool sanitized_build = true;
+#else
+constexpr bool sanitized_build = false;
+#endif
+
+// The size of a generated input: `regular`, or `sanitized` in a sanitizer's build.
+template <typename size>
+constexpr size sized(size regular, size sanitized) {
+    return sanitized_build ? sanitized : regular;
+}
+
 struct scratch_dir {
     std::string path;
     scratch_dir() {
