@@ -76,11 +76,14 @@ struct distinct_texts {
             if (slots[i].hash == hash && text(slots[i].code) == candidate) return slots[i].code;
         }
     }
-    // Every text as a Python str, in code order. ASCII (the windows' bases)
-    // is copied straight into compact strings: half a million go in a
-    // fraction of the time decoding each as UTF-8 takes.
-    py::list all() const {
-        py::list texts(ends.size());
+    // Every text as a Python str, in code order, in a numpy array of objects:
+    // pandas takes that as an Index without copying it element by element
+    // as it copies a list. ASCII (the windows' bases) is copied straight into
+    // compact strings: half a million go in a fraction of the time decoding
+    // each as UTF-8 takes.
+    py::array all() const {
+        py::array texts(py::dtype("object"), py::array::ShapeContainer{static_cast<py::ssize_t>(ends.size())});
+        auto** items = static_cast<PyObject**>(texts.mutable_data());
         for (std::size_t c = 0; c < ends.size(); ++c) {
             const std::string_view t = text(static_cast<std::int32_t>(c));
             const bool ascii = std::all_of(t.begin(), t.end(), [](char b) { return static_cast<unsigned char>(b) < 128; });
@@ -88,7 +91,8 @@ struct distinct_texts {
                                   : PyUnicode_DecodeUTF8(t.data(), static_cast<py::ssize_t>(t.size()), "replace");
             if (!str) throw py::error_already_set();
             if (ascii) std::memcpy(PyUnicode_1BYTE_DATA(str), t.data(), t.size());
-            PyList_SET_ITEM(texts.ptr(), static_cast<py::ssize_t>(c), str);
+            Py_XDECREF(items[c]);  // numpy's placeholder, if it put one there
+            items[c] = str;
         }
         return texts;
     }
