@@ -5,13 +5,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "bases.h"
 #include "engine.h"
 #include "kernels.h"
 #include "region_options.h"
+#include "report.h"
 #include "scan_input.h"
 #include "base_counts.h"
 #include "scan_options.h"
@@ -132,6 +137,60 @@ struct site_columns {
     }
 };
 
+// The columns filled on a thread of their own. The scanning threads write
+// their batches' text in turn, one waiting while another writes, so what is
+// done in turn must be short: they hand the text over and go on scanning,
+// while this thread parses it and looks up each window, in the same order.
+class gathering {
+  public:
+    gathering(site_columns& columns, const std::vector<scan_matrix>& matrices)
+        : thread([this, &columns, &matrices] {
+              std::unique_lock<std::mutex> held(lock);
+              for (;;) {
+                  changed.wait(held, [&] { return !texts.empty() || closing; });
+                  if (texts.empty()) return;
+                  std::string text = std::move(texts.front());
+                  texts.pop_front();
+                  changed.notify_all();
+                  held.unlock();
+                  // As on the scanning threads: a failure to allocate here
+                  // cannot reach the caller.
+                  try {
+                      columns.take(text, matrices);
+                  } catch (const std::bad_alloc&) {
+                      out_of_memory_on_thread();
+                  } catch (const std::length_error&) {
+                      out_of_memory_on_thread();
+                  }
+                  held.lock();
+              }
+          }) {}
+    ~gathering() { finish(); }
+    // A copy of `text`; waits while a few are still to be gathered, so that
+    // memory stays bounded when gathering falls behind.
+    void hand_over(const std::string& text) {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [&] { return texts.size() < 8; });
+        texts.push_back(text);
+        changed.notify_all();
+    }
+    void finish() {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+
+  private:
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::string> texts;
+    bool closing = false;
+    std::thread thread;  // last: it starts once the rest is made
+};
+
 void report_packed(const sequence_batch& batch, const site& s, const scan_matrix& m, std::string& out) {
     const sequence_piece& piece = batch.pieces[s.piece];
     packed_site packed{s.start, 0, s.score, p_value(m.grid, s.cell), s.matrix, static_cast<std::uint32_t>(piece.record.size()),
@@ -243,16 +302,18 @@ py::dict scan(std::vector<motif> motifs, const sequence_source& source, bool by_
         warn_unreachable(program, matrices, wanted);
         std::size_t widest = 0;
         for (const scan_matrix& m : matrices) widest = std::max(widest, m.width);
+        gathering gathered(columns, matrices);
         pipeline scans(
             matrices, settings,
             [&](const sequence_batch& batch, const site& s, std::string& out) { report_packed(batch, s, matrices[s.matrix], out); },
             [&](const std::string& text) {
                 if (stop) return EINTR;
-                columns.take(text, matrices);
+                gathered.hand_over(text);
                 return 0;
             });
         feed(source, widest - 1, scans, settings);
         scans.finish();
+        gathered.finish();
     }));
 
     py::dict table;
