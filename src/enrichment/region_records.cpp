@@ -23,20 +23,28 @@ bool take_control_regions_option(const char* program, int c, const char* value, 
     return true;
 }
 
-void check_region_targets(const char* program, const region_options& options, const control_options& controls, int files) {
+void take_target_files(const char* program, const region_options& options, const control_options& controls, int count,
+                       char** files, const std::vector<std::string>& more, std::string& targets, std::string& control_file) {
     if (options.regions.empty()) {
         if (!options.genome.empty() || options.summits > 0 || options.skip_missing || controls.kind_given ||
             !options.control_regions.empty())
             usage_error(program, "--genome, --summits, --skip-missing, --background and --control-regions go with --regions");
-        return;
+        if (count == 0) usage_error(program, "no target file given");
+        if (count > 2) usage_error(program, "a target file and at most one control file, not " + std::to_string(count) + " files");
+        targets = files[0];
+        if (count == 2) control_file = files[1];
+    } else {
+        if (!options.control_regions.empty() && (controls.kind_given || controls.shuffles_given))
+            usage_error(program, "--control-regions are the controls: --background and --shuffles draw others");
+        if (!options.control_regions.empty() && options.control_regions == options.regions)
+            usage_error(program, "--control-regions and --regions are the same file");
+        if (options.genome.empty()) usage_error(program, "--regions needs --genome");
+        if (options.genome == "-") usage_error(program, "the genome cannot be read from standard input: it needs its index");
+        if (count > 0) usage_error(program, "with --regions, the targets come from the genome, not from sequence files");
     }
-    if (!options.control_regions.empty() && (controls.kind_given || controls.shuffles_given))
-        usage_error(program, "--control-regions are the controls: --background and --shuffles draw others");
-    if (!options.control_regions.empty() && options.control_regions == options.regions)
-        usage_error(program, "--control-regions and --regions are the same file");
-    if (options.genome.empty()) usage_error(program, "--regions needs --genome");
-    if (options.genome == "-") usage_error(program, "the genome cannot be read from standard input: it needs its index");
-    if (files > 0) usage_error(program, "with --regions, the targets come from the genome, not from sequence files");
+    int from_stdin = (targets == "-") + (control_file == "-") + (options.regions == "-") + (options.control_regions == "-");
+    for (const std::string& path : more) from_stdin += path == "-";
+    if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
 }
 
 namespace {

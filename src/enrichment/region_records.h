@@ -43,8 +43,12 @@ bool take_control_regions_option(const char* program, int c, const char* value, 
 bool read_region_records(const char* program, const region_options& options, const control_drawing& drawing,
                          region_records& records);
 
-// After the options of a program of targets and controls: --regions needs
-// --genome and no sequence files (`files` given), and --background and the
-// other region options go with --regions; --control-regions takes the place
-// of --background and --shuffles. Usage errors end the program.
-void check_region_targets(const char* program, const region_options& options, const control_options& controls, int files);
+// After the options of a program of targets and controls, the `count`
+// `files` that follow them: without --regions a target file and at most one
+// control file; --regions needs --genome and no sequence files, and
+// --background and the other region options go with --regions;
+// --control-regions takes the place of --background and --shuffles; and
+// standard input is one of these or of `more` (the motif files) at most.
+// Usage errors end the program.
+void take_target_files(const char* program, const region_options& options, const control_options& controls, int count,
+                       char** files, const std::vector<std::string>& more, std::string& targets, std::string& control_file);

@@ -108,19 +108,8 @@ command_line parse_options(int argc, char** argv) {
         }
     }
     check_scan_options(program, line.scan);
-    check_region_targets(program, line.regions, line.drawn, argc - optind);
-    if (line.regions.regions.empty()) {
-        if (optind == argc) usage_error(program, "no target file given");
-        if (argc - optind > 2)
-            usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
-        line.targets = argv[optind];
-        if (argc - optind == 2) line.controls = argv[optind + 1];
-    }
-    int from_stdin = line.targets == "-";
-    from_stdin += line.controls == "-";
-    from_stdin += line.regions.regions == "-";
-    for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
-    if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    take_target_files(program, line.regions, line.drawn, argc - optind, argv + optind, line.scan.motif_files, line.targets,
+                      line.controls);
     std::vector<std::string> inputs = line.scan.motif_files;
     inputs.insert(inputs.end(), {line.targets, line.controls, line.regions.regions, line.regions.genome, line.regions.control_regions});
     refuse_output_over_input(program, inputs, {line.control_out, line.html});

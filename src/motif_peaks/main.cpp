@@ -156,22 +156,10 @@ command_line parse_options(int argc, char** argv) {
     check_search_options(program, line.discovery);
     const bool summits_given = line.regions.summits >= 0;
     if (!summits_given) line.regions.summits = 0;
-    check_region_targets(program, line.regions, line.drawn, argc - optind);
-    if (!line.regions.regions.empty() && !summits_given) line.regions.summits = 200;
     if (line.out.empty()) usage_error(program, "no output folder given (-o OUTDIR)");
-    if (line.regions.regions.empty()) {
-        if (optind == argc) usage_error(program, "no target file given");
-        if (argc - optind > 2)
-            usage_error(program, "a target file and at most one control file, not " + std::to_string(argc - optind) + " files");
-        line.targets = argv[optind];
-        if (argc - optind == 2) line.controls = argv[optind + 1];
-    }
-    int from_stdin = line.targets == "-";
-    from_stdin += line.controls == "-";
-    from_stdin += line.regions.regions == "-";
-    from_stdin += line.regions.control_regions == "-";
-    for (const std::string& path : line.scan.motif_files) from_stdin += path == "-";
-    if (from_stdin > 1) usage_error(program, "standard input can hold only one of the files");
+    take_target_files(program, line.regions, line.drawn, argc - optind, argv + optind, line.scan.motif_files, line.targets,
+                      line.controls);
+    if (!line.regions.regions.empty() && !summits_given) line.regions.summits = 200;
     return line;
 }
 
@@ -424,14 +412,17 @@ int run(int argc, char** argv) {
     wanted.background = background_of_strands(search.background, scan);
     for (const motif& q : queries) chosen.push_back(prepare_matrix(q, wanted));
     for (const std::size_t m : top) chosen.push_back(matrices[m]);
-    std::vector<sequence_record> target_windows, control_windows;
+    // The genome of the regions, for the central windows and the sites.
+    genome_file genome;
     if (!line.regions.regions.empty()) {
-        genome_file genome;
         std::string error;
         if (!open_genome(line.regions.genome, genome, error)) {
             print_error(program, error);
             return 1;
         }
+    }
+    std::vector<sequence_record> target_windows, control_windows;
+    if (!line.regions.regions.empty()) {
         if (!central_windows(genome, set.target_places, line.central_width, threads, target_windows)) return 1;
         if (!set.control_places.empty()) {
             if (!central_windows(genome, set.control_places, line.central_width, threads, control_windows)) return 1;
@@ -470,12 +461,6 @@ int run(int argc, char** argv) {
         std::vector<sequence_record> scanned;
         std::vector<std::uint64_t> first;
         if (!line.regions.regions.empty()) {
-            genome_file genome;
-            std::string error;
-            if (!open_genome(line.regions.genome, genome, error)) {
-                print_error(program, error);
-                return 1;
-            }
             for (const genome_region& r : merged_regions(genome, set.target_places)) {
                 scanned.push_back({r.chromosome, std::string(static_cast<std::size_t>(r.end - r.start), 'N')});
                 first.push_back(static_cast<std::uint64_t>(r.start));
